@@ -1,0 +1,61 @@
+# Quillmar: `make run` and `make test` do all the set-up themselves.
+.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz bench clean
+
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+STAMP      := .deps-ok
+
+all: build
+
+# Installs whatever Debian packages are missing (idempotent).
+deps:
+	@bash scripts/deps.sh
+
+$(BUILD)/build.ninja: CMakeLists.txt
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Starts the engine in the foreground on the store at $QUILLMAR_STORE (or the
+# default place), creating a default store first when there is none.
+run: build
+	@bash scripts/run.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-unit: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L unit
+
+test-e2e: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) -L e2e
+
+# AddressSanitizer + UndefinedBehaviorSanitizer in a build folder of its own.
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=address -DQLM_BENCH=OFF
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# ThreadSanitizer in another.
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=thread -DQLM_BENCH=OFF
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# libFuzzer targets over the network parsers, each run for a bounded time
+# (FUZZ_SECONDS) on its corpus under tests/fuzz/corpus/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLM_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+bench: build
+	bash scripts/bench.sh $(BUILD)
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

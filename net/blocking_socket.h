@@ -1,0 +1,110 @@
+// One IPv4 socket whose waiting operations take a time-out and fail by throwing
+// CBlockingSocketException with a fixed text. Each connection runs on a thread
+// of its own, so everything blocks the caller; what keeps a blocked thread from
+// outliving the engine is the shutdown wake-up that every wait (+S) includes.
+// Every protocol socket class derives from this one.
+#pragma once
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <string>
+
+#include "net/blocking_socket_exception.h"
+#include "net/timeout.h"
+#include "net/variant.h"
+
+QLM_NET_BEGIN
+
+// Socket types as the configuration model numbers them.
+inline constexpr int kStream = SOCK_STREAM;    // 1
+inline constexpr int kDatagram = SOCK_DGRAM;   // 2
+
+class CBlockingSocket {
+ public:
+  CBlockingSocket() = default;
+  // Closes the handle if one is held.
+  virtual ~CBlockingSocket();
+  CBlockingSocket(const CBlockingSocket&) = delete;
+  CBlockingSocket& operator=(const CBlockingSocket&) = delete;
+
+  // The descriptor, or -1 when none is held (the original's handle 0).
+  int Handle() const { return handle_; }
+  bool IsOpen() const { return handle_ >= 0; }
+  // Takes over a descriptor opened elsewhere (closes any held one first).
+  void Attach(int fd);
+  // Gives the descriptor up without closing it.
+  int Detach();
+
+  // Throws "CBlockingSocket::Create:Not null m_hSocket" when a handle is held,
+  // "CBlockingSocket::Create socket" when the socket cannot be opened.
+  void Create(int type = kStream);
+  // Never throws.
+  void Close();
+  void Bind(const sockaddr_in& address);                 // "CBlockingSocket::Bind"
+  void Listen(int backlog);                              // "CBlockingSocket::Listen"
+  // false (no throw) when the listener was closed under it; else throws
+  // "CBlockingSocket::Accept".
+  bool Accept(CBlockingSocket& target, sockaddr_in* address);
+  // Waits (+S) first: "CBlockingSocket::Accept time out", "...Accept:Error",
+  // "...Accept:application shutdown", "...Accept:Invalid Socket".
+  bool Accept(CBlockingSocket& target, sockaddr_in* address, Timeout timeout);
+  void Connect(const sockaddr_in& address);              // "CBlockingSocket::Connect"
+  // The caller puts the socket in non-blocking mode first and back after.
+  void ConnectNonBlock(const sockaddr_in& address, Timeout timeout);
+  // Create(stream), non-blocking ConnectNonBlock, blocking again,
+  // SetOutOfBadDisable, SetLingerOn(30): how every proxy connects outward.
+  void ConnectOutward(const sockaddr_in& address, Timeout timeout);
+
+  // Waits (+S) for writability, sends once; returns what one send accepted.
+  int Send(const char* buffer, int length, Timeout timeout);
+  // Send until all has gone; the time-out applies to each Send.
+  int SendAll(const char* buffer, int length, Timeout timeout);
+  // Waits (+S) for readability; 0 at end of stream, on a wait error and at
+  // engine stop; throws "CBlockingSocket::Receive timeout" (other -10).
+  int Receive(char* buffer, int size, Timeout timeout);
+  // Receive until `size` bytes; throws "ReceiveExact:Receive time out or closed"
+  // (other -11) when a Receive gives less than 1.
+  int ReceiveExact(char* buffer, int size, Timeout timeout);
+  int SendDatagram(const char* buffer, int length, const sockaddr_in& to, Timeout timeout,
+                   int flags = 0);
+  // 0 on time-out, wait error or stop; -1 when the socket is gone (WSAENOTSOCK).
+  int ReceiveDatagram(char* buffer, int size, sockaddr_in* from, Timeout timeout,
+                      int flags = 0);
+
+  void GetPeerName(sockaddr_in* address);                // "CBlockingSocket::GetPeerName"
+  void GetSockName(sockaddr_in* address);                // "CBlockingSocket::GetSockName"
+
+  // First address of the host cache's forward look-up, with `port` (host
+  // order); throws "CBlockingSocket::GetHostByName" when there is none.
+  static sockaddr_in GetHostByName(const char* name, uint16_t port);
+  // Dotted text: sets only the address field. A host name: replaces the whole
+  // record (port 0). false for null text or a name that does not resolve.
+  static bool ResolveAddress(const char* text, sockaddr_in* address);
+  // Reverse name of the address from the host cache, cut to size-1 characters.
+  static std::string LookupHostName(const sockaddr_in& address, size_t size = 256);
+
+  void SetNonBlockingMode();
+  void SetBlockingMode();
+  void SetOutOfBadDisable();                             // SO_OOBINLINE
+  void SetLingerOn(int seconds);
+  void SetReuseAddr();
+  void SetBroadcastOn();
+
+  bool IsWritable();
+  bool WaitReadable(Timeout timeout);
+  // Discards whatever input is pending now.
+  void DrainInput();
+
+ protected:
+  int handle_ = -1;
+};
+
+// "a.b.c.d" of an address in network order.
+std::string DottedAddress(in_addr address);
+// Builds an AF_INET record from dotted text (INADDR_NONE when not dotted) and a
+// host-order port.
+sockaddr_in MakeAddress(const std::string& dotted, uint16_t port);
+
+QLM_NET_END

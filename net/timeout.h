@@ -1,0 +1,15 @@
+// Time-outs of the socket layer. Callers think in whole seconds (30 for
+// handshake reads and writes, 120 for outward connects, ...), but every wait
+// takes milliseconds so that tests can pass 50 ms instead.
+#pragma once
+
+#include <chrono>
+
+namespace qlm::net {
+
+using Timeout = std::chrono::milliseconds;
+
+// A wait without time-out (the dispatcher's and manager listener's waits).
+inline constexpr Timeout kWaitForever{-1};
+
+}  // namespace qlm::net

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Quillmar
+# needs. Quick when everything is already there: apt is only asked when a
+# package is missing.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build make pkg-config
+  libsqlite3-dev sqlite3
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # fuzzing (libFuzzer comes with clang's runtime)
+  clang libclang-rt-14-dev
+  # real clients, servers and tools the end-to-end tests drive
+  curl ncat dnsutils busybox python3 python3-socks iproute2 openssl procps psmisc
+  # benchmarks: load tools and the other proxies measured beside ours
+  wrk dante-server microsocks squid tinyproxy
+  # a real browser for the HTTP proxy tests
+  chromium
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
