@@ -109,6 +109,15 @@ class DialUpManager {
 
  private:
   class Impl;
+  // Status text and connected flag together, under the status lock.
+  void SetStatus(const std::string& text);
+  // The idle part of the tick, under the idle lock.
+  void RunIdleMonitor();
+  // Hangs `handle` up and polls it until the platform has let it go.
+  void HangUpAndWait(ConnectionHandle handle);
+  // A dial message: reported to the engine and shown.
+  void Complain(const std::string& text, bool is_error);
+
   std::unique_ptr<Impl> impl_;
   // Written by the tick and the notifier, read without a lock.
   std::atomic<bool> connected_{false};
