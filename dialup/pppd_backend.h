@@ -1,7 +1,10 @@
 // The dial-up service of this machine: pppd. Phone-book entries are the files
 // of the peers folder (/etc/ppp/peers); a dial starts
-//   pppd call ENTRY nodetach user USER password PASSWORD
-// and follows its progress; a hang-up stops that pppd; a connection's state
+//   pppd call ENTRY nodetach logfd 1 file OPTIONS
+// where OPTIONS is a file readable by its owner only that holds the user name
+// and password ("user" and "password" options), so that the password never
+// shows in the process list; the file is removed when pppd ends. The log on
+// pppd's standard output gives the states of the dial; a hang-up stops that pppd; a connection's state
 // comes from its process and its ppp interface. Without a pppd program the
 // service counts as missing and dial-up stays off.
 #pragma once
@@ -9,6 +12,7 @@
 #include <string>
 
 #include "dialup/dial_up_backend.h"
+#include "net/timeout.h"
 
 namespace qlm::dialup {
 
@@ -18,6 +22,10 @@ struct PppdPaths {
   std::string peers_folder = "/etc/ppp/peers";
   // Where the kernel shows network interfaces (ppp0's operstate and flags).
   std::string interfaces_folder = "/sys/class/net";
+  // Where the per-dial options file is made ($TMPDIR when empty, else /tmp).
+  std::string options_folder;
+  // After a hang-up, how long pppd may take to end before it is killed.
+  net::Timeout kill_grace{10000};
 };
 
 // The backend for this machine (pppd with the default paths).

@@ -1,0 +1,216 @@
+// The pppd backend: phone-book entries from the peers folder, one pppd
+// process per dialled line.
+#include "dialup/pppd_backend.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <mutex>
+
+#include "dialup/pppd_log.h"
+#include "dialup/pppd_session.h"
+
+namespace qlm::dialup {
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// `program` itself when it names a path, else the first match on PATH; empty
+// when there is none.
+std::string ResolveProgram(const std::string& program) {
+  if (program.find('/') != std::string::npos) {
+    return IsExecutableFile(program) ? program : std::string();
+  }
+  const char* path = std::getenv("PATH");
+  std::string folders = path ? path : "/usr/sbin:/usr/bin:/sbin:/bin";
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) {
+      end = folders.size();
+    }
+    std::string folder = folders.substr(start, end - start);
+    std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
+    if (IsExecutableFile(candidate)) {
+      return candidate;
+    }
+    start = end + 1;
+  }
+  return {};
+}
+
+// A word for a pppd options file: quoted, with backslash, quote and control
+// characters escaped (octal), so that any user name or password stays one word.
+std::string OptionWord(const std::string& text) {
+  std::string word = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      word += '\\';
+      word += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7f) {
+      char octal[8];
+      std::snprintf(octal, sizeof(octal), "\\%03o", c);
+      word += octal;
+    } else {
+      word += static_cast<char>(c);
+    }
+  }
+  return word + "\"";
+}
+
+class CPppdBackend : public IDialUpBackend {
+ public:
+  explicit CPppdBackend(PppdPaths paths)
+      : paths_(std::move(paths)), gate_(std::make_shared<NotifyGate>()) {}
+
+  ~CPppdBackend() override {
+    {
+      std::lock_guard<std::mutex> lock(gate_->mutex);
+      gate_->open = false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& [handle, session] : sessions_) {
+      session->Release();
+    }
+  }
+
+  // IDialUpBackend
+  bool Load() override {
+    program_ = ResolveProgram(paths_.program);
+    return !program_.empty();
+  }
+
+  std::vector<std::string> EnumEntries() override {
+    std::vector<std::string> entries;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(paths_.peers_folder, error)) {
+      std::string name = item.path().filename().string();
+      if (item.is_regular_file(error) && !name.empty() && name[0] != '.') {
+        entries.push_back(name);
+      }
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+  }
+
+  std::vector<ConnectionHandle> EnumConnections() override {
+    std::vector<ConnectionHandle> handles;
+    std::vector<std::shared_ptr<CPppdSession>> ended;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (auto it = sessions_.begin(); it != sessions_.end();) {
+        if (it->second->Ended()) {
+          ended.push_back(it->second);
+          it = sessions_.erase(it);
+        } else {
+          handles.push_back(it->first);
+          ++it;
+        }
+      }
+    }
+    for (auto& session : ended) {
+      session->Release();
+    }
+    return handles;
+  }
+
+  std::optional<ConnectionStatus> GetConnectStatus(ConnectionHandle handle) override {
+    std::shared_ptr<CPppdSession> session = Find(handle);
+    return session ? session->Status() : std::nullopt;
+  }
+
+  int HangUp(ConnectionHandle handle) override {
+    if (std::shared_ptr<CPppdSession> session = Find(handle)) {
+      session->HangUp();
+    }
+    return 0;
+  }
+
+  int Dial(const DialParams& params, DialNotifier notifier, ConnectionHandle* handle) override {
+    *handle = kNoConnection;
+    const std::string& entry = params.entry;
+    if (entry.empty() || entry[0] == '.' || entry.find('/') != std::string::npos ||
+        !std::filesystem::is_regular_file(paths_.peers_folder + "/" + entry)) {
+      return kPppdEntryNotFound;
+    }
+    std::string options_file = WriteOptions(params);
+    if (options_file.empty()) {
+      return kPppdCannotStart;
+    }
+    CPppdSession::Start start;
+    start.program = program_;
+    start.arguments = {"call", entry, "nodetach", "logfd", "1", "file", options_file};
+    start.options_file = options_file;
+    start.interfaces_folder = paths_.interfaces_folder;
+    start.notifier = std::move(notifier);
+    start.gate = gate_;
+    start.kill_grace = paths_.kill_grace;
+    std::shared_ptr<CPppdSession> session = CPppdSession::Launch(std::move(start));
+    if (!session) {
+      std::remove(options_file.c_str());
+      return kPppdCannotStart;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    *handle = next_handle_++;
+    sessions_[*handle] = std::move(session);
+    return 0;
+  }
+
+  std::optional<std::string> ErrorString(int error) override { return PppdErrorText(error); }
+
+ private:
+  std::shared_ptr<CPppdSession> Find(ConnectionHandle handle) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = sessions_.find(handle);
+    return found == sessions_.end() ? nullptr : found->second;
+  }
+
+  // The options file with the user name and password; its path, or empty.
+  std::string WriteOptions(const DialParams& params) {
+    std::string folder = paths_.options_folder;
+    if (folder.empty()) {
+      const char* tmp = std::getenv("TMPDIR");
+      folder = tmp && *tmp ? tmp : "/tmp";
+    }
+    std::string path = folder + "/qlm-pppd-XXXXXX";
+    int fd = ::mkstemp(path.data());  // mode 0600
+    if (fd < 0) {
+      return {};
+    }
+    std::string text = "user " + OptionWord(params.user) + "\npassword " +
+                       OptionWord(params.password) + "\n";
+    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    if (!written) {
+      std::remove(path.c_str());
+      return {};
+    }
+    return path;
+  }
+
+  const PppdPaths paths_;
+  std::string program_;  // set by Load, before any other call
+  std::shared_ptr<NotifyGate> gate_;
+  std::mutex mutex_;
+  std::map<ConnectionHandle, std::shared_ptr<CPppdSession>> sessions_;  // Guarded by mutex_
+  ConnectionHandle next_handle_ = 1;                                     // Guarded by mutex_
+};
+
+}  // namespace
+
+DialUpBackendPtr MakePppdBackend(const PppdPaths& paths) {
+  return std::make_unique<CPppdBackend>(paths);
+}
+
+DialUpBackendPtr MakePlatformBackend() { return MakePppdBackend(PppdPaths{}); }
+
+}  // namespace qlm::dialup

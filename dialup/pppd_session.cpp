@@ -1,0 +1,259 @@
+// Starting, following and ending one pppd process.
+#include "dialup/pppd_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+#include "dialup/pppd_log.h"
+#include "net/wait_set.h"
+
+extern char** environ;
+
+namespace qlm::dialup {
+namespace {
+
+// How often the reader looks at the process when its log is quiet.
+constexpr net::Timeout kReaderPoll{250};
+// pppd's exit code for "terminated by a signal", used for a killed process.
+constexpr int kExitBySignal = 5;
+// Interface flag: the interface is up.
+constexpr unsigned long kInterfaceUp = 0x1;
+
+// Starts `program` with standard input from /dev/null and standard output and
+// error on `output`. 0 or the spawn's error number.
+int Spawn(const CPppdSession::Start& start, int output, pid_t* pid) {
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(start.program.c_str()));
+  for (const std::string& argument : start.arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, output, 1);
+  posix_spawn_file_actions_adddup2(&actions, output, 2);
+  int result = posix_spawn(pid, start.program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return result;
+}
+
+}  // namespace
+
+CPppdSession::CPppdSession(Start start) : start_(std::move(start)) {}
+
+CPppdSession::~CPppdSession() {
+  if (reader_.joinable()) {
+    if (reader_.get_id() == std::this_thread::get_id()) {
+      reader_.detach();
+    } else {
+      reader_.join();
+    }
+  }
+  if (output_fd_ >= 0) {
+    ::close(output_fd_);
+  }
+}
+
+std::shared_ptr<CPppdSession> CPppdSession::Launch(Start start) {
+  std::shared_ptr<CPppdSession> session(new CPppdSession(std::move(start)));
+  int pipe_fds[2];
+  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    return nullptr;
+  }
+  int result = Spawn(session->start_, pipe_fds[1], &session->pid_);
+  ::close(pipe_fds[1]);
+  if (result != 0) {
+    ::close(pipe_fds[0]);
+    return nullptr;
+  }
+  session->output_fd_ = pipe_fds[0];
+  ::fcntl(session->output_fd_, F_SETFL, O_NONBLOCK);
+  try {
+    session->reader_ = std::thread([session] { session->ReaderThreadProc(); });
+  } catch (const std::system_error&) {
+    // Without a reader nobody would follow or reap the process.
+    ::kill(session->pid_, SIGKILL);
+    ::waitpid(session->pid_, nullptr, 0);
+    return nullptr;
+  }
+  return session;
+}
+
+void CPppdSession::ReaderThreadProc() {
+  Notify(kRasOpenPort, 0);
+  char buffer[4096];
+  bool output_open = true;
+  bool killed = false;
+  int status = 0;
+  for (;;) {
+    net::CWaitSet waits;
+    if (output_open) {
+      waits.Add(output_fd_, POLLIN);
+    }
+    waits.AddShutdown();
+    net::CWaitSet::Result result = waits.Wait(kReaderPoll);
+    if (result == net::CWaitSet::Result::kShutdown) {
+      return;  // the engine stops; the process outlives it, as the line does
+    }
+    if (result == net::CWaitSet::Result::kReady && output_open) {
+      ssize_t got = ::read(output_fd_, buffer, sizeof(buffer));
+      if (got > 0) {
+        TakeOutput(buffer, static_cast<size_t>(got));
+      } else if (got == 0) {
+        output_open = false;
+      }
+    }
+    pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_ || done < 0) {
+      break;  // ended (a failed wait: someone else reaped it)
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (hang_up_asked_ && !killed &&
+        std::chrono::steady_clock::now() - hang_up_time_ > start_.kill_grace) {
+      ::kill(pid_, SIGKILL);
+      killed = true;
+    }
+  }
+  for (ssize_t got; output_open && (got = ::read(output_fd_, buffer, sizeof(buffer))) > 0;) {
+    TakeOutput(buffer, static_cast<size_t>(got));
+  }
+  if (!pending_.empty()) {
+    TakeOutput("\n", 1);
+  }
+  Finish(status);
+}
+
+void CPppdSession::TakeOutput(const char* data, size_t size) {
+  pending_.append(data, size);
+  size_t end;
+  while ((end = pending_.find('\n')) != std::string::npos) {
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r') {
+      line.pop_back();
+    }
+    PppdLogEvent event = ParsePppdLogLine(line);
+    if (event.interface_name) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      interface_ = *event.interface_name;
+    }
+    if (event.state) {
+      Apply(*event.state, event.error);
+    }
+  }
+}
+
+void CPppdSession::Apply(int state, int error) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_ = state;
+    error_ = error;
+  }
+  // The notifier follows the dial: every state until the line is up or the dial
+  // failed; afterwards only a failure.
+  if (notified_error_ || (connected_once_ && error == 0)) {
+    return;
+  }
+  connected_once_ = connected_once_ || state == kRasConnected;
+  notified_error_ = error != 0;
+  Notify(state, error);
+}
+
+void CPppdSession::Finish(int exit_status) {
+  int code = WIFEXITED(exit_status) ? WEXITSTATUS(exit_status) : kExitBySignal;
+  int error = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!hang_up_asked_ && code != 0) {
+      error = kPppdExitBase + code;
+    }
+    state_ = kRasDisconnected;
+    error_ = error;
+    ended_ = true;
+  }
+  if (!start_.options_file.empty()) {
+    std::remove(start_.options_file.c_str());
+  }
+  if (!notified_error_ && (error != 0 || !connected_once_)) {
+    notified_error_ = error != 0;
+    Notify(kRasDisconnected, error);
+  }
+}
+
+void CPppdSession::Notify(int state, int error) {
+  if (!start_.notifier || !start_.gate) {
+    return;
+  }
+  std::lock_guard<std::mutex> lock(start_.gate->mutex);
+  if (start_.gate->open) {
+    start_.notifier(0, state, error);
+  }
+}
+
+bool CPppdSession::InterfaceDown(const std::string& name) const {
+  std::ifstream flags_file(start_.interfaces_folder + "/" + name + "/flags");
+  std::string text;
+  if (!(flags_file >> text)) {
+    return true;  // no such interface: the link is gone
+  }
+  unsigned long flags = std::strtoul(text.c_str(), nullptr, 0);
+  return (flags & kInterfaceUp) == 0;
+}
+
+std::optional<ConnectionStatus> CPppdSession::Status() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (ended_) {
+    return std::nullopt;
+  }
+  ConnectionStatus status;
+  status.state = hang_up_asked_ ? kRasDisconnected : state_;
+  status.error = error_;
+  status.device_type = "PPP";
+  status.device_name = interface_;
+  if (status.state == kRasConnected && !interface_.empty() && InterfaceDown(interface_)) {
+    status.state = kRasDisconnected;
+  }
+  return status;
+}
+
+bool CPppdSession::Ended() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return ended_;
+}
+
+void CPppdSession::HangUp() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ended_) {
+      return;
+    }
+    if (!hang_up_asked_) {
+      hang_up_asked_ = true;
+      hang_up_time_ = std::chrono::steady_clock::now();
+    }
+  }
+  ::kill(pid_, SIGTERM);
+}
+
+void CPppdSession::Release() {
+  if (!reader_.joinable()) {
+    return;
+  }
+  if (Ended()) {
+    reader_.join();
+  } else {
+    reader_.detach();
+  }
+}
+
+}  // namespace qlm::dialup
