@@ -46,6 +46,13 @@ void EndActivity(const ConnectionContext& context, ThreadTag thread, const char*
 bool LogOpen();
 bool ActivityWanted();
 
+// The Activity section's "Enable", set once by the engine's start-up.
+void SetActivityEnabled(bool enabled);
+
+// Limits of the two texts: the log text is formatted into 254 characters, the
+// activity text into 127.
+inline constexpr size_t kActivityTextLimit = 127;
+
 // Tests: every WriteLog/ReportActivity/EndActivity call is also handed to the
 // sink, whether or not a log file is open or a manager connected.
 class IReportSink {
