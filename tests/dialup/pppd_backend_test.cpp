@@ -1,0 +1,288 @@
+// The pppd backend against a fake pppd: a shell script the test writes into a
+// temporary folder at the head of PATH. The script records its command line
+// and options file, prints pppd's log lines and exits as each case needs.
+#include "dialup/pppd_backend.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "dialup/dial_up_manager.h"
+#include "dialup/pppd_log.h"
+#include "engine/activity_log.h"
+#include "tests/support/wait_until.h"
+
+namespace qlm::dialup {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// Log lines of a dial that comes up.
+constexpr const char* kComesUp =
+    "echo 'Serial connection established.'\n"
+    "echo 'Using interface ppp0'\n"
+    "echo 'Connect: ppp0 <--> /dev/ttyS0'\n"
+    "echo 'PAP authentication succeeded'\n"
+    "echo 'local  IP address 10.64.64.64'\n"
+    "echo 'remote IP address 10.64.64.1'\n";
+// Stays up until SIGTERM (then exits 5, as pppd does), at most 20 seconds.
+constexpr const char* kStaysUp =
+    "trap 'echo \"Connection terminated.\"; exit 5' TERM\n"
+    "i=0; while [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path) << text;
+}
+
+class Notes {
+ public:
+  DialNotifier Notifier() {
+    return [this](unsigned, int state, int error) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      events_.emplace_back(state, error);
+    };
+  }
+  std::vector<std::pair<int, int>> Events() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+  bool Has(int state, int error = 0) {
+    for (const auto& event : Events()) {
+      if (event == std::make_pair(state, error)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::pair<int, int>> events_;
+};
+
+class PppdBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qlm-dialup-test-XXXXXX";
+    root_ = ::mkdtemp(pattern);
+    fs::create_directories(root_ + "/bin");
+    fs::create_directories(root_ + "/peers/sub");
+    fs::create_directories(root_ + "/net/ppp0");
+    fs::create_directories(root_ + "/options");
+    WriteFile(root_ + "/peers/provider", "ttyS0\n");
+    WriteFile(root_ + "/peers/work", "ttyS1\n");
+    WriteFile(root_ + "/peers/.hidden", "\n");
+    WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
+    const char* path = std::getenv("PATH");
+    old_path_ = path ? path : "";
+    ::setenv("PATH", (root_ + "/bin:" + old_path_).c_str(), 1);
+    paths_.peers_folder = root_ + "/peers";
+    paths_.interfaces_folder = root_ + "/net";
+    paths_.options_folder = root_ + "/options";
+  }
+  void TearDown() override {
+    backend_.reset();
+    ::setenv("PATH", old_path_.c_str(), 1);
+    fs::remove_all(root_);
+  }
+
+  // The fake pppd: records its arguments and its options file (content and
+  // mode), then runs `body`.
+  void FakePppd(const std::string& body) {
+    std::string script =
+        "#!/bin/sh\n"
+        "dir='" + root_ + "'\n"
+        "echo \"$@\" > \"$dir/args\"\n"
+        "prev=; for a in \"$@\"; do\n"
+        "  if [ \"$prev\" = file ]; then cp \"$a\" \"$dir/options.seen\";\n"
+        "    stat -c %a \"$a\" > \"$dir/options.mode\"; fi; prev=$a; done\n" +
+        body;
+    std::string program = root_ + "/bin/pppd";
+    WriteFile(program, script);
+    ::chmod(program.c_str(), 0755);
+  }
+
+  IDialUpBackend& Backend() {
+    backend_ = MakePppdBackend(paths_);
+    return *backend_;
+  }
+
+  ConnectionHandle DialProvider(IDialUpBackend& backend, Notes& notes) {
+    DialParams params;
+    params.entry = "provider";
+    params.user = "alice";
+    params.password = "se\"cr\\et pass";
+    ConnectionHandle handle = kNoConnection;
+    EXPECT_EQ(backend.Dial(params, notes.Notifier(), &handle), 0);
+    EXPECT_NE(handle, kNoConnection);
+    return handle;
+  }
+
+  std::string root_;
+  std::string old_path_;
+  PppdPaths paths_;
+  DialUpBackendPtr backend_;
+};
+
+TEST_F(PppdBackendTest, WithoutAPppdProgramTheServiceIsMissing) {
+  paths_.program = "qlm-no-such-pppd";
+  EXPECT_FALSE(Backend().Load());
+  paths_.program = root_ + "/bin/absent";
+  EXPECT_FALSE(Backend().Load());
+  FakePppd("exit 0\n");
+  paths_.program = "pppd";
+  EXPECT_TRUE(Backend().Load());  // found on PATH
+}
+
+TEST_F(PppdBackendTest, EntriesAreThePeersFiles) {
+  FakePppd("exit 0\n");
+  EXPECT_EQ(Backend().EnumEntries(), (std::vector<std::string>{"provider", "work"}));
+  paths_.peers_folder = root_ + "/none";
+  EXPECT_TRUE(Backend().EnumEntries().empty());
+}
+
+TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
+  FakePppd(std::string(kComesUp) + kStaysUp);
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  Notes notes;
+  ConnectionHandle line = DialProvider(backend, notes);
+  ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
+  std::string args = ReadFile(root_ + "/args");
+  const std::string head = "call provider nodetach logfd 1 file " + root_ + "/options/qlm-pppd-";
+  EXPECT_EQ(args.substr(0, head.size()), head) << args;
+  EXPECT_EQ(args.find("alice"), std::string::npos);
+  EXPECT_EQ(args.find("cr"), std::string::npos);
+  EXPECT_EQ(ReadFile(root_ + "/options.seen"),
+            "user \"alice\"\npassword \"se\\\"cr\\\\et pass\"\n");
+  EXPECT_EQ(ReadFile(root_ + "/options.mode"), "600\n");
+  EXPECT_EQ(notes.Events(), (std::vector<std::pair<int, int>>{{kRasOpenPort, 0},
+                                                              {kRasDeviceConnected, 0},
+                                                              {kRasAllDevicesConnected, 0},
+                                                              {kRasAuthenticated, 0},
+                                                              {kRasConnected, 0}}));
+  EXPECT_EQ(backend.EnumConnections(), std::vector<ConnectionHandle>{line});
+  std::optional<ConnectionStatus> status = backend.GetConnectStatus(line);
+  ASSERT_TRUE(status);
+  EXPECT_EQ(status->state, kRasConnected);
+  EXPECT_EQ(status->device_name, "ppp0");
+
+  // The interface going down is the line going down.
+  WriteFile(root_ + "/net/ppp0/flags", "0x1090\n");
+  EXPECT_EQ(backend.GetConnectStatus(line)->state, kRasDisconnected);
+  WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
+
+  // Hang-up: pppd ends, the handle goes, the options file is removed, and the
+  // requested end is no error.
+  EXPECT_EQ(backend.HangUp(line), 0);
+  ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
+  EXPECT_TRUE(backend.EnumConnections().empty());
+  EXPECT_TRUE(fs::is_empty(root_ + "/options"));
+  EXPECT_EQ(notes.Events().size(), 5u);
+}
+
+TEST_F(PppdBackendTest, RefusedPasswordIsOneErrorThenSilence) {
+  FakePppd("echo 'Serial connection established.'\n"
+           "echo 'PAP authentication failed'\n"
+           "exit 19\n");
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  Notes notes;
+  ConnectionHandle line = DialProvider(backend, notes);
+  ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
+  EXPECT_EQ(notes.Events(), (std::vector<std::pair<int, int>>{
+                                {kRasOpenPort, 0},
+                                {kRasDeviceConnected, 0},
+                                {kRasAuthenticate, kPppdAuthenticationFailed}}));
+}
+
+TEST_F(PppdBackendTest, ExitCodeBecomesTheError) {
+  FakePppd("exit 8\n");
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  Notes notes;
+  DialProvider(backend, notes);
+  ASSERT_TRUE(test::WaitUntil([&] { return notes.Events().size() == 2; }));
+  EXPECT_EQ(notes.Events()[1], std::make_pair(int{kRasDisconnected}, kPppdExitBase + 8));
+  EXPECT_EQ(backend.ErrorString(kPppdExitBase + 8), "The connect script failed.");
+}
+
+TEST_F(PppdBackendTest, UnknownEntryIsRefusedWithoutStartingPppd) {
+  FakePppd("exit 0\n");
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  for (const char* entry : {"nowhere", "../peers/provider", ".hidden", "sub", ""}) {
+    DialParams params;
+    params.entry = entry;
+    ConnectionHandle handle = 7;
+    EXPECT_EQ(backend.Dial(params, nullptr, &handle), kPppdEntryNotFound) << entry;
+    EXPECT_EQ(handle, kNoConnection);
+  }
+  EXPECT_FALSE(fs::exists(root_ + "/args"));
+}
+
+TEST_F(PppdBackendTest, PppdThatIgnoresTheHangUpIsKilled) {
+  FakePppd(std::string(kComesUp) +
+           "trap '' TERM\n"
+           "i=0; while [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n");
+  paths_.kill_grace = 100ms;
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  Notes notes;
+  ConnectionHandle line = DialProvider(backend, notes);
+  ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
+  backend.HangUp(line);
+  EXPECT_EQ(backend.GetConnectStatus(line)->state, kRasDisconnected);  // on its way down
+  ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }, 5s));
+}
+
+// The manager over the pppd backend: a refused password ends as an ERR line
+// and the status shows the error text.
+TEST_F(PppdBackendTest, ManagerLogsTheFailedDial) {
+  class Capture : public engine::IReportSink {
+   public:
+    void Log(engine::ThreadTag, const std::string& kind, const std::string& text) override {
+      std::lock_guard<std::mutex> lock(mutex);
+      lines.push_back(kind + " " + text);
+    }
+    void Activity(const std::string&, const std::string&,
+                  const std::optional<std::string>&) override {}
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  } capture;
+  engine::SetReportSinkForTest(&capture);
+  FakePppd("echo 'PAP authentication failed'\nexit 19\n");
+  DialUpSettings settings;
+  settings.UseDialUp = true;
+  settings.DialUpProfile = "provider";
+  settings.DialUpUserId = "alice";
+  settings.DialUpPasswd = "wrong";
+  DialUpManager manager;
+  manager.Configure(settings, {}, MakePppdBackend(paths_));
+  manager.Dial();
+  ASSERT_TRUE(test::WaitUntil([&] {
+    return manager.StatusText() == "The user name or password was refused by the peer.";
+  }));
+  manager.ResetForTest();
+  engine::SetReportSinkForTest(nullptr);
+  EXPECT_EQ(capture.lines, std::vector<std::string>{
+                               "ERR Dial-Up: Starting Authentication: The user name or password "
+                               "was refused by the peer."});
+}
+
+}  // namespace
+}  // namespace qlm::dialup
