@@ -2,22 +2,14 @@
 // configuration, and the engine's default reports.
 #include "dialup/dial_up_manager.h"
 
-#include <syslog.h>
-
-#include <cstdio>
 #include <thread>
 
 #include "dialup/dial_up_manager_impl.h"
+#include "engine/engine_error_report.h"
 #include "net/shutdown_socket.h"
 #include "net/wait_set.h"
 
 namespace qlm::dialup {
-namespace {
-
-constexpr const char* kSyslogIdent = "QuillmarService";
-
-}  // namespace
-
 bool DialUpManager::Impl::Loaded() {
   std::lock_guard<std::mutex> lock(load_mutex_);
   if (!loaded_) {
@@ -29,19 +21,6 @@ bool DialUpManager::Impl::Loaded() {
 bool DialUpManager::Impl::LoadedAlready() {
   std::lock_guard<std::mutex> lock(load_mutex_);
   return loaded_.value_or(false);
-}
-
-void DefaultReportEngineError(const std::string& text, bool is_error) {
-  openlog(kSyslogIdent, LOG_PID, LOG_DAEMON);
-  syslog(is_error ? LOG_ERR : LOG_INFO, "%s", text.c_str());
-  closelog();
-}
-
-void DefaultShowMessage(const std::string& text, const std::string& title) {
-  openlog(kSyslogIdent, LOG_PID, LOG_DAEMON);
-  syslog(LOG_ERR, "%s: %s", title.c_str(), text.c_str());
-  closelog();
-  std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
 }
 
 bool SleepUnlessStopping(net::Timeout wait) {
@@ -145,12 +124,12 @@ void DialUpManager::Complain(const std::string& text, bool is_error) {
   if (impl_->hooks_.report_engine_error) {
     impl_->hooks_.report_engine_error(text, is_error);
   } else {
-    DefaultReportEngineError(text, is_error);
+    engine::ReportEngineError(text, is_error);
   }
   if (impl_->hooks_.show_message) {
     impl_->hooks_.show_message(text, kServiceErrorTitle);
   } else {
-    DefaultShowMessage(text, kServiceErrorTitle);
+    engine::ShowEngineMessage(text, kServiceErrorTitle);
   }
 }
 

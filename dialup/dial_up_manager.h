@@ -10,7 +10,11 @@
 //   main loop:  DialUpTickEvent -> dialup.PollStatus();
 //               DialEvent       -> dialup.Dial();
 //               HangUpEvent     -> dialup.HangUp();
-//   manager connection thread: MSG_KEEP_CONNECTION -> dialup.KeepConnection().
+//   hooks.signal_dial / signal_hang_up: set DialEvent / HangUpEvent;
+//   hooks.send_idle_hangup_warning:
+//       engine::SendToManager(link::CMsg(link::MSG_IDLE_HANGUP_WARNING));
+//   ManagerChannelHooks::keep_connection (MSG_KEEP_CONNECTION):
+//       DialUpManager::Instance().KeepConnection().
 // Until Configure runs, every operation is a silent no-op (dial-up off).
 #pragma once
 
@@ -38,10 +42,9 @@ struct DialUpHooks {
   // the idle lock, so it may take the manager-channel lock but never the idle
   // lock. Empty: nothing is sent.
   std::function<void()> send_idle_hangup_warning;
-  // The engine's ReportEngineError(text, is_error). Empty: a system-log record.
+  // Reports a dial that cannot start. Empty: engine::ReportEngineError.
   std::function<void(const std::string& text, bool is_error)> report_engine_error;
-  // The engine's message box (text, title), which never waits for an answer.
-  // Empty: a system-log record plus a line on standard error.
+  // Shows it (never waits for an answer). Empty: engine::ShowEngineMessage.
   std::function<void(const std::string& text, const std::string& title)> show_message;
   // Sends the keep-alive datagram; errors are swallowed. Empty: a fresh
   // broadcast datagram socket sends it to `keep_alive_to`.

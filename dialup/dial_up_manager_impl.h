@@ -53,11 +53,6 @@ class DialUpManager::Impl {
   std::optional<bool> loaded_;  // Guarded by load_mutex_
 };
 
-// The engine's reports and message boxes when the engine gives no hooks of its
-// own: a system-log record, and for a message box also a line on standard error.
-void DefaultReportEngineError(const std::string& text, bool is_error);
-void DefaultShowMessage(const std::string& text, const std::string& title);
-
 // Sleeps `wait` unless the engine stops first; false when it stopped.
 bool SleepUnlessStopping(net::Timeout wait);
 

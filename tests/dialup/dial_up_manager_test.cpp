@@ -12,6 +12,8 @@
 
 #include "dialup/scripted_backend.h"
 #include "engine/activity_log.h"
+#include "engine/engine_error_report.h"
+#include "net/shutdown_socket.h"
 #include "net/traffic_idle_flag.h"
 
 namespace qlm::dialup {
@@ -366,6 +368,21 @@ TEST_F(DialUpManagerTest, ARefusedDialIsReportedWithItsNumber) {
                         "Quillmar Service Error Message: Dialing failed because of error: #623"});
 }
 
+TEST_F(DialUpManagerTest, WithoutHooksTheEngineReportsAndShows) {
+  std::vector<std::string> seen;
+  engine::SetEngineReportSinkForTest(
+      [&seen](const std::string& kind, const std::string& text) { seen.push_back(kind + ": " + text); });
+  auto backend = std::make_unique<CScriptedBackend>();
+  settings_.DialUpPasswd.clear();
+  manager_.Configure(settings_, {}, std::move(backend));
+  manager_.Dial();
+  engine::SetEngineReportSinkForTest(nullptr);
+  const std::string text =
+      "There is no user id or password specified in the Dial Settings in General Tab!";
+  EXPECT_EQ(seen, (std::vector<std::string>{"error: " + text,
+                                            "Quillmar Service Error Message: " + text}));
+}
+
 TEST_F(DialUpManagerTest, DialNeedsUseDialUp) {
   settings_.UseDialUp = false;
   Start();
@@ -432,6 +449,22 @@ TEST_F(DialUpManagerTest, WaitForConnectionLeavesOnceConnected) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(manager_.WaitForConnection());
   EXPECT_LT(std::chrono::steady_clock::now() - start, 15ms + 1s);
+}
+
+TEST_F(DialUpManagerTest, EngineStopEndsTheWaits) {
+  auto backend = std::make_unique<CScriptedBackend>();
+  CScriptedBackend* line = backend.get();
+  line->SetReleaseOnHangUp(false);
+  line->AddConnection(kRasConnected);
+  DialUpTimeouts long_waits;  // 60 x 2 s and 30 s of release polls
+  manager_.Configure(settings_, {}, std::move(backend), long_waits);
+  net::CShutdownSocket::Instance().Close();
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(manager_.WaitForConnection());
+  manager_.HangUp();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  net::CShutdownSocket::Instance().ResetForTest();
+  EXPECT_EQ(line->HangUps().size(), 1u);
 }
 
 }  // namespace
