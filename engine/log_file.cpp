@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "engine/engine_error_report.h"
 
@@ -228,7 +229,10 @@ std::optional<std::vector<std::string>> CLogFile::ReadLines() {
 }
 
 CLogFile& EngineLog() {
-  static CLogFile log;
+  // Never destroyed: detached connection threads may still log while the
+  // process exits. Every line is flushed as it is written, so nothing waits
+  // for a destructor.
+  static CLogFile& log = *std::make_unique<CLogFile>().release();
   return log;
 }
 

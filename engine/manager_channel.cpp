@@ -25,7 +25,9 @@ ManagerConnection::ManagerConnection(std::unique_ptr<net::CBlockingSocket> accep
 }
 
 CManagerSlot& CManagerSlot::Instance() {
-  static CManagerSlot slot;
+  // Never destroyed: the connection thread is detached and may still be
+  // ending while the process exits.
+  static CManagerSlot& slot = *std::make_unique<CManagerSlot>().release();
   return slot;
 }
 

@@ -213,3 +213,27 @@ TEST(CLogFileTest, NameEndingInDollarIsNeverCutOntoItself) {
 
 }  // namespace
 }  // namespace qlm::engine
+
+namespace qlm::engine {
+namespace {
+
+TEST(ReportEngineErrorTest, ErrorsRecordTheExitCodeOutsideDebugMode) {
+  std::vector<std::pair<std::string, std::string>> reports;
+  SetEngineReportSinkForTest(
+      [&](const std::string& kind, const std::string& text) { reports.emplace_back(kind, text); });
+  SetEngineDebugMode(true);
+  ReportEngineError("ignored in debug mode", true, 5);
+  EXPECT_NE(ServiceExitCode(), 5);
+  SetEngineDebugMode(false);
+  ReportEngineError("SetServiceStatus", true, 6);
+  EXPECT_EQ(ServiceExitCode(), 6);
+  ReportEngineError("information only", false, 7);
+  EXPECT_EQ(ServiceExitCode(), 6);
+  SetEngineReportSinkForTest(nullptr);
+  ASSERT_EQ(reports.size(), 3u);
+  EXPECT_EQ(reports[1], std::make_pair(std::string("error"), std::string("SetServiceStatus")));
+  EXPECT_EQ(reports[2].first, "information");
+}
+
+}  // namespace
+}  // namespace qlm::engine
