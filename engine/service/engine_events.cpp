@@ -40,6 +40,11 @@ std::optional<EngineEvent> CEngineEvents::WaitAny(net::Timeout timeout) {
   return std::nullopt;
 }
 
+bool CEngineEvents::Pending(EngineEvent event) {
+  std::lock_guard lock(mutex_);
+  return signalled_[static_cast<size_t>(event)];
+}
+
 void CEngineEvents::ResetAll() {
   std::lock_guard lock(mutex_);
   signalled_.fill(false);

@@ -34,6 +34,8 @@ class CEngineEvents {
   // the first signalled one in wait-set order and returns it; nullopt on
   // time-out.
   std::optional<EngineEvent> WaitAny(net::Timeout timeout = net::kWaitForever);
+  // Whether the event is signalled and not yet taken by a wait.
+  bool Pending(EngineEvent event);
   // Tests: every event back to non-signalled.
   void ResetAll();
 
