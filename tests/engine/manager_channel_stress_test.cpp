@@ -68,9 +68,11 @@ TEST(ManagerChannelStressTest, NoLineLostTornOrMixed) {
 
   std::vector<std::string> lines_seen;
   std::vector<link::CActivityMsg> activity_seen;
+  int contents_seen = 0;
   for (int session = 0; session < kManagerSessions || writers_done < kWriters; ++session) {
     test::CTestManager manager(ntohs(bound.sin_port), 500);
     manager.Send(link::MSG_GET_DAEMON_LIST);
+    manager.Send(link::MSG_GET_LOG);
     for (int n = 0; n < 60; ++n) {
       std::optional<link::CMsg> msg = manager.Receive();
       if (!msg) {
@@ -78,6 +80,9 @@ TEST(ManagerChannelStressTest, NoLineLostTornOrMixed) {
       }
       if (msg->type == link::MSG_LOG_LINE) {
         lines_seen.push_back(msg->text);
+      } else if (msg->type == link::MSG_LOG_CONTENT) {
+        lines_seen.insert(lines_seen.end(), msg->lines.begin(), msg->lines.end());
+        ++contents_seen;
       } else if (msg->type == link::MSG_ACTIVITY) {
         activity_seen.push_back(msg->activity);
       }
@@ -122,6 +127,7 @@ TEST(ManagerChannelStressTest, NoLineLostTornOrMixed) {
   }
   EXPECT_FALSE(lines_seen.empty());
   EXPECT_FALSE(activity_seen.empty());
+  EXPECT_GE(contents_seen, 1);
 }
 
 }  // namespace
