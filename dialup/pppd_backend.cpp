@@ -11,7 +11,9 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 
+#include "dialup/ppp_interface_lines.h"
 #include "dialup/pppd_log.h"
 #include "dialup/pppd_session.h"
 
@@ -70,7 +72,9 @@ std::string OptionWord(const std::string& text) {
 class CPppdBackend : public IDialUpBackend {
  public:
   explicit CPppdBackend(PppdPaths paths)
-      : paths_(std::move(paths)), gate_(std::make_shared<NotifyGate>()) {}
+      : paths_(std::move(paths)),
+        gate_(std::make_shared<NotifyGate>()),
+        other_lines_(paths_.interfaces_folder, paths_.pid_folder) {}
 
   ~CPppdBackend() override {
     {
@@ -102,9 +106,13 @@ class CPppdBackend : public IDialUpBackend {
     return entries;
   }
 
+  // Lines started elsewhere first (they are up already), then the engine's own.
   std::vector<ConnectionHandle> EnumConnections() override {
-    std::vector<ConnectionHandle> handles;
+    std::vector<ConnectionHandle> own;
+    std::set<std::string> own_interfaces;
+    std::set<long> own_pids;
     std::vector<std::shared_ptr<CPppdSession>> ended;
+    std::vector<ConnectionHandle> handles;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       for (auto it = sessions_.begin(); it != sessions_.end();) {
@@ -112,11 +120,15 @@ class CPppdBackend : public IDialUpBackend {
           ended.push_back(it->second);
           it = sessions_.erase(it);
         } else {
-          handles.push_back(it->first);
+          own.push_back(it->first);
+          own_interfaces.insert(it->second->InterfaceName());
+          own_pids.insert(it->second->Pid());
           ++it;
         }
       }
+      handles = other_lines_.Enumerate(own_interfaces, own_pids, next_handle_);
     }
+    handles.insert(handles.end(), own.begin(), own.end());
     for (auto& session : ended) {
       session->Release();
     }
@@ -124,13 +136,17 @@ class CPppdBackend : public IDialUpBackend {
   }
 
   std::optional<ConnectionStatus> GetConnectStatus(ConnectionHandle handle) override {
-    std::shared_ptr<CPppdSession> session = Find(handle);
-    return session ? session->Status() : std::nullopt;
+    if (std::shared_ptr<CPppdSession> session = Find(handle)) {
+      return session->Status();
+    }
+    return other_lines_.Status(handle);
   }
 
   int HangUp(ConnectionHandle handle) override {
     if (std::shared_ptr<CPppdSession> session = Find(handle)) {
       session->HangUp();
+    } else {
+      other_lines_.HangUp(handle);
     }
     return 0;
   }
@@ -203,6 +219,7 @@ class CPppdBackend : public IDialUpBackend {
   std::mutex mutex_;
   std::map<ConnectionHandle, std::shared_ptr<CPppdSession>> sessions_;  // Guarded by mutex_
   ConnectionHandle next_handle_ = 1;                                     // Guarded by mutex_
+  CPppInterfaceLines other_lines_;  // enumerated under mutex_
 };
 
 }  // namespace

@@ -3,10 +3,11 @@
 //   pppd call ENTRY nodetach logfd 1 file OPTIONS
 // where OPTIONS is a file readable by its owner only that holds the user name
 // and password ("user" and "password" options), so that the password never
-// shows in the process list; the file is removed when pppd ends. The log on
-// pppd's standard output gives the states of the dial; a hang-up stops that pppd; a connection's state
-// comes from its process and its ppp interface. Without a pppd program the
-// service counts as missing and dial-up stays off.
+// shows in the process list; the file is removed when pppd ends. pppd's log on
+// its standard output gives the states of the dial; a hang-up stops that pppd;
+// a line's state comes from its process and its ppp interface. ppp interfaces
+// brought up by a pppd started elsewhere count as lines of the machine too.
+// Without a pppd program the service counts as missing and dial-up stays off.
 #pragma once
 
 #include <string>
@@ -20,8 +21,11 @@ struct PppdPaths {
   // The pppd program: an absolute path, or a name searched on PATH.
   std::string program = "pppd";
   std::string peers_folder = "/etc/ppp/peers";
-  // Where the kernel shows network interfaces (ppp0's operstate and flags).
+  // Where the kernel shows network interfaces (ppp0's flags).
   std::string interfaces_folder = "/sys/class/net";
+  // Where any pppd writes "<interface>.pid": how a line started outside the
+  // engine is hung up.
+  std::string pid_folder = "/run";
   // Where the per-dial options file is made ($TMPDIR when empty, else /tmp).
   std::string options_folder;
   // After a hang-up, how long pppd may take to end before it is killed.

@@ -9,10 +9,9 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <system_error>
 
+#include "dialup/ppp_interface_lines.h"
 #include "dialup/pppd_log.h"
 #include "net/wait_set.h"
 
@@ -25,8 +24,6 @@ namespace {
 constexpr net::Timeout kReaderPoll{250};
 // pppd's exit code for "terminated by a signal", used for a killed process.
 constexpr int kExitBySignal = 5;
-// Interface flag: the interface is up.
-constexpr unsigned long kInterfaceUp = 0x1;
 
 // Starts `program` with standard input from /dev/null and standard output and
 // error on `output`. 0 or the spawn's error number.
@@ -200,14 +197,9 @@ void CPppdSession::Notify(int state, int error) {
   }
 }
 
-bool CPppdSession::InterfaceDown(const std::string& name) const {
-  std::ifstream flags_file(start_.interfaces_folder + "/" + name + "/flags");
-  std::string text;
-  if (!(flags_file >> text)) {
-    return true;  // no such interface: the link is gone
-  }
-  unsigned long flags = std::strtoul(text.c_str(), nullptr, 0);
-  return (flags & kInterfaceUp) == 0;
+std::string CPppdSession::InterfaceName() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return interface_;
 }
 
 std::optional<ConnectionStatus> CPppdSession::Status() const {
@@ -220,7 +212,9 @@ std::optional<ConnectionStatus> CPppdSession::Status() const {
   status.error = error_;
   status.device_type = "PPP";
   status.device_name = interface_;
-  if (status.state == kRasConnected && !interface_.empty() && InterfaceDown(interface_)) {
+  // The interface going down (or away) is the line going down.
+  if (status.state == kRasConnected && !interface_.empty() &&
+      !InterfaceUp(start_.interfaces_folder, interface_).value_or(false)) {
     status.state = kRasDisconnected;
   }
   return status;

@@ -50,6 +50,8 @@ class CPppdSession : public std::enable_shared_from_this<CPppdSession> {
   // Asks pppd to end (SIGTERM); it is killed if it outstays the grace time.
   void HangUp();
   pid_t Pid() const { return pid_; }
+  // The ppp interface pppd named, empty before it did.
+  std::string InterfaceName() const;
   // Called by the backend as it goes: a thread whose process ended is joined,
   // any other is left to end by itself.
   void Release();
@@ -61,7 +63,6 @@ class CPppdSession : public std::enable_shared_from_this<CPppdSession> {
   void Apply(int state, int error);
   void Finish(int exit_status);
   void Notify(int state, int error);
-  bool InterfaceDown(const std::string& name) const;
 
   Start start_;
   pid_t pid_ = -1;

@@ -4,6 +4,7 @@
 #include "dialup/pppd_backend.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include "dialup/dial_up_manager.h"
 #include "dialup/pppd_log.h"
 #include "engine/activity_log.h"
+#include "tests/support/child_process.h"
 #include "tests/support/wait_until.h"
 
 namespace qlm::dialup {
@@ -81,18 +83,19 @@ class PppdBackendTest : public ::testing::Test {
     root_ = ::mkdtemp(pattern);
     fs::create_directories(root_ + "/bin");
     fs::create_directories(root_ + "/peers/sub");
-    fs::create_directories(root_ + "/net/ppp0");
+    fs::create_directories(root_ + "/net");
     fs::create_directories(root_ + "/options");
+    fs::create_directories(root_ + "/run");
     WriteFile(root_ + "/peers/provider", "ttyS0\n");
     WriteFile(root_ + "/peers/work", "ttyS1\n");
     WriteFile(root_ + "/peers/.hidden", "\n");
-    WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
     const char* path = std::getenv("PATH");
     old_path_ = path ? path : "";
     ::setenv("PATH", (root_ + "/bin:" + old_path_).c_str(), 1);
     paths_.peers_folder = root_ + "/peers";
     paths_.interfaces_folder = root_ + "/net";
     paths_.options_folder = root_ + "/options";
+    paths_.pid_folder = root_ + "/run";
   }
   void TearDown() override {
     backend_.reset();
@@ -157,6 +160,8 @@ TEST_F(PppdBackendTest, EntriesAreThePeersFiles) {
 
 TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   FakePppd(std::string(kComesUp) + kStaysUp);
+  fs::create_directories(root_ + "/net/ppp0");
+  WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
   Notes notes;
@@ -190,6 +195,7 @@ TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   // requested end is no error.
   EXPECT_EQ(backend.HangUp(line), 0);
   ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
+  fs::remove_all(root_ + "/net/ppp0");  // as the kernel does when pppd ends
   EXPECT_TRUE(backend.EnumConnections().empty());
   EXPECT_TRUE(fs::is_empty(root_ + "/options"));
   EXPECT_EQ(notes.Events().size(), 5u);
@@ -250,6 +256,46 @@ TEST_F(PppdBackendTest, PppdThatIgnoresTheHangUpIsKilled) {
   ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }, 5s));
 }
 
+TEST_F(PppdBackendTest, LinesStartedElsewhereAreSeenAndHungUp) {
+  FakePppd("exit 0\n");
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  EXPECT_TRUE(backend.EnumConnections().empty());
+  test::CChildProcess other_pppd({"sleep", "30"});
+  fs::create_directories(root_ + "/net/ppp1");
+  fs::create_directories(root_ + "/net/eth0");
+  WriteFile(root_ + "/net/ppp1/flags", "0x10d1\n");
+  WriteFile(root_ + "/run/ppp1.pid", std::to_string(other_pppd.Pid()) + "\nppp1\n");
+  std::vector<ConnectionHandle> lines = backend.EnumConnections();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(backend.EnumConnections(), lines);  // the handle stays
+  EXPECT_EQ(backend.GetConnectStatus(lines[0])->state, kRasConnected);
+  EXPECT_EQ(backend.GetConnectStatus(lines[0])->device_name, "ppp1");
+  WriteFile(root_ + "/net/ppp1/flags", "0x10d0\n");
+  EXPECT_EQ(backend.GetConnectStatus(lines[0])->state, kRasDisconnected);
+  EXPECT_EQ(backend.HangUp(lines[0]), 0);
+  EXPECT_EQ(other_pppd.Wait(5s), 128 + SIGTERM);
+  fs::remove_all(root_ + "/net/ppp1");
+  EXPECT_FALSE(backend.GetConnectStatus(lines[0]));
+  EXPECT_TRUE(backend.EnumConnections().empty());
+}
+
+TEST_F(PppdBackendTest, OwnPppdsInterfaceIsNotTakenForAnotherLine) {
+  // This pppd makes its interface and pid file but has not named it yet.
+  FakePppd("mkdir -p \"$dir/net/ppp2\"; echo 0x1091 > \"$dir/net/ppp2/flags\"\n"
+           "echo $$ > \"$dir/run/ppp2.pid\"\n"
+           "echo 'Serial connection established.'\n" +
+           std::string(kStaysUp));
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  Notes notes;
+  ConnectionHandle line = DialProvider(backend, notes);
+  ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasDeviceConnected); }));
+  EXPECT_EQ(backend.EnumConnections(), std::vector<ConnectionHandle>{line});
+  backend.HangUp(line);
+  ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
+}
+
 // The manager over the pppd backend: a refused password ends as an ERR line
 // and the status shows the error text.
 TEST_F(PppdBackendTest, ManagerLogsTheFailedDial) {
@@ -266,6 +312,9 @@ TEST_F(PppdBackendTest, ManagerLogsTheFailedDial) {
   } capture;
   engine::SetReportSinkForTest(&capture);
   FakePppd("echo 'PAP authentication failed'\nexit 19\n");
+  // A line this machine has up already is left alone: no second dial.
+  fs::create_directories(root_ + "/net/ppp7");
+  WriteFile(root_ + "/net/ppp7/flags", "0x1091\n");
   DialUpSettings settings;
   settings.UseDialUp = true;
   settings.DialUpProfile = "provider";
@@ -273,6 +322,11 @@ TEST_F(PppdBackendTest, ManagerLogsTheFailedDial) {
   settings.DialUpPasswd = "wrong";
   DialUpManager manager;
   manager.Configure(settings, {}, MakePppdBackend(paths_));
+  manager.Dial();
+  EXPECT_FALSE(fs::exists(root_ + "/args"));
+  manager.PollStatus();
+  EXPECT_TRUE(manager.IsConnected());
+  fs::remove_all(root_ + "/net/ppp7");
   manager.Dial();
   ASSERT_TRUE(test::WaitUntil([&] {
     return manager.StatusText() == "The user name or password was refused by the peer.";
