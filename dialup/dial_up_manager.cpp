@@ -40,7 +40,9 @@ bool SleepUnlessStopping(net::Timeout wait) {
 }
 
 DialUpManager& DialUpManager::Instance() {
-  static DialUpManager manager;
+  // Never destroyed: detached proxy threads and the backend's notifier may
+  // still call in while the process exits, and the line is not hung up at stop.
+  static DialUpManager& manager = *std::make_unique<DialUpManager>().release();
   return manager;
 }
 
