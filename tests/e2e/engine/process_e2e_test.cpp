@@ -1,0 +1,108 @@
+// The engine as a process: the debug texts, the instance lock, the stop.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "tests/e2e/support/engine_under_test.h"
+#include "tests/e2e/support/manager_client.h"
+#include "tests/support/loopback.h"
+#include "tests/support/wait_until.h"
+
+namespace qlm::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(EngineProcessE2eTest, DebugModePrintsItsTextsAndStopsOnCtrlC) {
+  EngineUnderTest engine("127.0.0.11");
+  ASSERT_TRUE(engine.Start());
+  EXPECT_TRUE(WaitUntil([&] { return engine.Process().Stdout() == "Debugging Quillmar Service.\n"; }));
+  EXPECT_EQ(engine.Stop(SIGINT), std::optional<int>(0));
+  EXPECT_EQ(engine.Process().Stdout(),
+            "Debugging Quillmar Service.\nStopping Quillmar Service.\n");
+}
+
+TEST(EngineProcessE2eTest, SecondEngineExitsWithCode2AndTouchesNoPort) {
+  EngineUnderTest engine("127.0.0.12");
+  const uint16_t port = engine.AddDaemon("Newsgroups");
+  ASSERT_TRUE(engine.Start());
+  // The second engine runs on the same run-time folder; its own manager port
+  // and store would be free, yet it must not open them.
+  std::map<std::string, std::string> env = engine.Environment();
+  const uint16_t second_manager = engine.FreeTcpPort();
+  env["QUILLMAR_MANAGER_PORT"] = std::to_string(second_manager);
+  for (const char* word : {"-debug", "-win32", "/INSTALL", ""}) {
+    const RunResult second = Run({std::string(QLM_BIN_DIR) + "/qlmsvr", word}, env, std::nullopt, 10s);
+    EXPECT_EQ(second.code, 2) << word;
+    EXPECT_NE(second.err.find("Quillmar Service is still running"), std::string::npos) << word;
+    EXPECT_EQ(second.out, "") << word;
+    EXPECT_FALSE(IsListening(engine.Ip(), second_manager));
+  }
+  // The first engine still serves.
+  EXPECT_TRUE(IsListening(engine.Ip(), port));
+  const int fd = ConnectTcp(engine.Ip(), port);
+  EXPECT_GE(fd, 0);
+  ::close(fd);
+  EXPECT_TRUE(engine.WaitForLog("DaemonServerThreadProc:accept error never go here"));
+}
+
+TEST(EngineProcessE2eTest, StopsWithinTwoSecondsWhileConnectionsAreOpen) {
+  EngineUnderTest engine("127.0.0.13");
+  const uint16_t mapped = engine.FreeTcpPort();
+  engine.AddStoreText("[PortMap\\" + engine.Ip() + ":" + std::to_string(mapped) +
+                      "/tcp]\n\"Name\"=\"Held\"\n\"RemoteServer\"=\"127.0.0.1\"\n"
+                      "\"RemotePort\"=dword:00000001\n\"Enable\"=hex:01\n\n");
+  ASSERT_TRUE(engine.Start());
+  CManagerClient manager;
+  ASSERT_TRUE(manager.Connect(engine.Ip(), engine.ManagerPort()));
+  manager.Send(link::MSG_GET_DAEMON_LIST);
+  ASSERT_TRUE(manager.ReceiveType(link::MSG_DAEMON_LIST).has_value());  // the manager is served
+  ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), mapped); }));
+  std::vector<int> held;
+  for (int i = 0; i < 3; ++i) {
+    held.push_back(ConnectTcp(engine.Ip(), mapped));
+    EXPECT_GE(held.back(), 0);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::optional<int> code = engine.Stop(SIGINT, 5s);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(code, std::optional<int>(0));
+  EXPECT_GE(took, 1400ms);  // the stop pause lets connection threads finish
+  EXPECT_LT(took, 2500ms);
+  EXPECT_TRUE(manager.ClosedByEngine());
+  for (int fd : held) {
+    ::close(fd);
+  }
+}
+
+TEST(EngineProcessE2eTest, ManagerPortTakenStopsStartUpWithTheBindingMessage) {
+  EngineUnderTest engine("127.0.0.14");
+  const uint16_t port = engine.AddDaemon("Newsgroups");
+  ASSERT_TRUE(engine.WriteStore());
+  // Someone else holds the manager port on the service address.
+  const int holder = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(engine.ManagerPort());
+  inet_pton(AF_INET, engine.Ip().c_str(), &address.sin_addr);
+  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(holder, 1), 0);
+  const RunResult run =
+      Run({std::string(QLM_BIN_DIR) + "/qlmsvr", "-debug"}, engine.Environment(), std::nullopt, 10s);
+  ::close(holder);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("Quillmar Service Error Message: Binding error in creating service "
+                         "socket. There may be another application using " +
+                         engine.Ip() + ":" + std::to_string(engine.ManagerPort())),
+            std::string::npos)
+      << run.err;
+  EXPECT_FALSE(IsListening(engine.Ip(), port));  // nothing else was opened
+}
+
+}  // namespace
+}  // namespace qlm::test
