@@ -37,7 +37,7 @@ TEST(EngineProcessE2eTest, SecondEngineExitsWithCode2AndTouchesNoPort) {
   const uint16_t second_manager = engine.FreeTcpPort();
   env["QUILLMAR_MANAGER_PORT"] = std::to_string(second_manager);
   for (const char* word : {"-debug", "-win32", "/INSTALL", ""}) {
-    const RunResult second = Run({std::string(QLM_BIN_DIR) + "/qlmsvr", word}, env, std::nullopt, 10s);
+    const RunResult second = qlm::test::Run({std::string(QLM_BIN_DIR) + "/qlmsvr", word}, env, std::nullopt, 10s);
     EXPECT_EQ(second.code, 2) << word;
     EXPECT_NE(second.err.find("Quillmar Service is still running"), std::string::npos) << word;
     EXPECT_EQ(second.out, "") << word;
@@ -93,7 +93,7 @@ TEST(EngineProcessE2eTest, ManagerPortTakenStopsStartUpWithTheBindingMessage) {
   ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(holder, 1), 0);
   const RunResult run =
-      Run({std::string(QLM_BIN_DIR) + "/qlmsvr", "-debug"}, engine.Environment(), std::nullopt, 10s);
+      qlm::test::Run({std::string(QLM_BIN_DIR) + "/qlmsvr", "-debug"}, engine.Environment(), std::nullopt, 10s);
   ::close(holder);
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.err.find("Quillmar Service Error Message: Binding error in creating service "
