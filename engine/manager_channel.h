@@ -15,6 +15,7 @@
 
 #include "link/msg.h"
 #include "net/blocking_socket.h"
+#include "net/timeout.h"
 
 namespace qlm::engine {
 
@@ -40,6 +41,10 @@ struct ManagerChannelHooks {
   // Whether a connecting peer is this host; empty: one of the host's own
   // interface addresses or 127.0.0.0/8.
   std::function<bool(const sockaddr_in& peer)> is_local_peer;
+  // After a failed accept the listener pauses this long (or until the engine
+  // stops): a failure that persists, such as running out of descriptors,
+  // would otherwise spin the thread and flood the log with ERR lines.
+  net::Timeout accept_retry_delay = std::chrono::seconds(1);
 };
 void SetManagerChannelHooks(ManagerChannelHooks hooks);
 

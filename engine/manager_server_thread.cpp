@@ -49,6 +49,9 @@ bool AcceptOne(net::CBlockingSocket& listener) {
     WriteLog(ThisThread(), kKindError, kManagerAcceptFailedFormat, e.ErrorCode(),
              net::WinsockErrorText(e.ErrorCode()));
     socket->Close();
+    net::CWaitSet pause;
+    pause.AddShutdown();
+    pause.Wait(CManagerSlot::Instance().Hooks().accept_retry_delay);
     return true;
   }
   if (!IsLocalPeer(peer)) {

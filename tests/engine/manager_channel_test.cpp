@@ -4,6 +4,8 @@
 #include "engine/manager_channel.h"
 
 #include <arpa/inet.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -77,6 +79,7 @@ class ManagerChannelTest : public ::testing::Test {
     hooks.listener_keys = [] { return kKeys; };
     hooks.keep_connection = [this] { ++keeps_; };
     hooks.is_local_peer = std::move(is_local);
+    hooks.accept_retry_delay = std::chrono::milliseconds(200);
     SetManagerChannelHooks(hooks);
   }
 
@@ -242,6 +245,34 @@ TEST_F(ManagerChannelTest, PeerNotOfThisHostIsRefused) {
   EXPECT_EQ(logs[0].text,
             "ManagerServerThreadProc:manager connection from 127.0.0.1 refused, not an address "
             "of this host");
+}
+
+// Out of descriptors, accept fails again and again while the connection
+// waits in the backlog: the listener logs and pauses instead of spinning, and
+// accepts the manager once descriptors are free again.
+TEST_F(ManagerChannelTest, AcceptFailureIsLoggedAndPausedNotSpun) {
+  CRecordingSink sink;
+  const int client = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(client, 0);
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  const int lowest_free = dup(0);
+  close(lowest_free);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(lowest_free);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const sockaddr_in address = net::MakeAddress("127.0.0.1", port_);
+  const int connected = connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const bool logged = WaitUntil([&] { return !sink.Logs().empty(); });
+  setrlimit(RLIMIT_NOFILE, &saved);
+  ASSERT_EQ(connected, 0);
+  ASSERT_TRUE(logged);
+  EXPECT_TRUE(WaitUntil([] { return ManagerConnected(); }));
+  const std::vector<test::LogCall> logs = sink.Logs();
+  EXPECT_LE(logs.size(), 3u);
+  EXPECT_EQ(logs[0].kind, "ERR");
+  EXPECT_EQ(logs[0].text.rfind("ManagerServerThreadProc:accept (#", 0), 0u) << logs[0].text;
+  close(client);
 }
 
 TEST(HostAddressesTest, LoopbackNetIsOwnAndTestNetIsNot) {
