@@ -62,7 +62,8 @@ int Remove() {
 }
 
 // -win32: the engine leaves the terminal and goes on in the background; the
-// starting process returns at once. The instance lock goes with the child.
+// starting process returns at once. The instance lock goes with the child;
+// its messages go to the system log only.
 bool Detach() {
   const pid_t pid = ::fork();
   if (pid < 0) {
@@ -76,6 +77,7 @@ bool Detach() {
   if (null_fd >= 0) {
     ::dup2(null_fd, STDIN_FILENO);
     ::dup2(null_fd, STDOUT_FILENO);
+    ::dup2(null_fd, STDERR_FILENO);
     ::close(null_fd);
   }
   return true;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -102,6 +104,36 @@ TEST(EngineProcessE2eTest, ManagerPortTakenStopsStartUpWithTheBindingMessage) {
             std::string::npos)
       << run.err;
   EXPECT_FALSE(IsListening(engine.Ip(), port));  // nothing else was opened
+}
+
+}  // namespace
+}  // namespace qlm::test
+
+namespace qlm::test {
+namespace {
+
+bool InstanceLockFree(const std::string& run_dir) {
+  const int fd = ::open((run_dir + "/QuillmarServiceInstance").c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
+  }
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
+}
+
+TEST(EngineProcessE2eTest, Win32RunsInTheBackgroundUntilTheManagerStopsIt) {
+  EngineUnderTest engine("127.0.0.15");
+  ASSERT_TRUE(engine.WriteStore());
+  const RunResult start = qlm::test::Run({std::string(QLM_BIN_DIR) + "/qlmsvr", "/Win32"},
+                                         engine.Environment(), std::nullopt, std::chrono::seconds(10));
+  EXPECT_EQ(start.code, 0);  // the starter returns at once
+  CManagerClient manager;
+  ASSERT_TRUE(WaitUntil([&] { return manager.Connect(engine.Ip(), engine.ManagerPort()); }));
+  const std::string run_dir = engine.Environment().at("QUILLMAR_RUNDIR");
+  EXPECT_FALSE(InstanceLockFree(run_dir));  // the background engine holds it
+  manager.Send(link::MSG_STOP_ENGINE);
+  EXPECT_TRUE(WaitUntil([&] { return InstanceLockFree(run_dir); }));
 }
 
 }  // namespace
