@@ -14,6 +14,7 @@
 #include "net/blocking_socket_exception.h"
 #include "net/timeout.h"
 #include "net/variant.h"
+#include "net/wait_set.h"
 
 QLM_NET_BEGIN
 
@@ -97,7 +98,26 @@ class CBlockingSocket {
   // Discards whatever input is pending now.
   void DrainInput();
 
+  // The relay pump's own calls. One recv that never waits: the count, 0 at the
+  // peer's orderly close, -1 with the Winsock error in *error (WSAEWOULDBLOCK
+  // when nothing was there after all). Never throws.
+  int ReceiveNow(char* buffer, int size, int* error);
+  // shutdown() of one direction; errors (already shut, reset) are ignored.
+  void ShutdownReceive();
+  void ShutdownSend();
+
+  // The socket file's write: all of the buffer, each wait with `timeout`;
+  // "CBlockingSocket::Send:Socket closed" without a handle or on a failed wait
+  // or stop, "CBlockingSocket::Send timeout" (other -10), "CBlockingSocket::Send "
+  // on a send failure. Leaves TrafficIdleFlag alone (manager-link traffic
+  // must not keep a dial-up line up).
+  void SendForFile(const char* buffer, int length, Timeout timeout);
+
  protected:
+  // Wait (+S): the own socket and, in the engine, the stop wake-up. No handle
+  // counts as a failed wait (WSAENOTSOCK). *error gets the wait's Winsock error.
+  CWaitSet::Result WaitSelf(short events, Timeout timeout, int* error) const;
+
   int handle_ = -1;
 };
 

@@ -5,6 +5,8 @@
 // closing a descriptor does not wake a poll on it in another thread.
 #pragma once
 
+#include <atomic>
+
 namespace qlm::net {
 
 class CShutdownSocket {
@@ -25,6 +27,7 @@ class CShutdownSocket {
  private:
   CShutdownSocket();
   int fd_ = -1;
+  std::atomic<bool> closed_{false};
 };
 
 }  // namespace qlm::net

@@ -42,6 +42,8 @@ inline constexpr int WSASYSNOTREADY = 10091;
 inline constexpr int WSAVERNOTSUPPORTED = 10092;
 inline constexpr int WSANOTINITIALISED = 10093;
 inline constexpr int WSAEDISCON = 10101;
+// The resolver's "host not found" (outside the text table, so "Unknown").
+inline constexpr int WSAHOST_NOT_FOUND = 11001;
 
 // errno value -> Winsock number, one table row per errno. An errno without a
 // Winsock counterpart maps to 20000 + errno: outside the Winsock range, so it
