@@ -1,0 +1,100 @@
+// The two-way relay: one poll over both sockets and the stop wake-up, one
+// non-waiting receive per ready socket, each chunk written completely before
+// the next wait.
+#include "engine/socks_pump.h"
+
+#include <poll.h>
+
+#include "net/blocking_socket_exception.h"
+#include "net/wait_set.h"
+#include "net/winsock_errors.h"
+
+namespace qlm::engine {
+namespace {
+
+constexpr char kSelectClosed[] = "CSocksPump::Pump:select:socket closed";
+constexpr char kReceiveIn[] = "CSocksPump::Pump:recv:m_in";
+constexpr char kReceiveOut[] = "CSocksPump::Pump:recv:m_out";
+constexpr int kChunkSize = 4096;
+
+// Ends one direction: no more reading from its source, and the half-close is
+// passed on to the destination's peer.
+void EndDirection(net::CBlockingSocket& from, net::CBlockingSocket& to) {
+  from.ShutdownReceive();
+  to.ShutdownSend();
+}
+
+bool IsReset(int error) { return error == net::WSAENETRESET || error == net::WSAECONNRESET; }
+
+}  // namespace
+
+CSocksPump::CSocksPump(net::CBlockingSocket* in, net::CBlockingSocket* out,
+                       net::Timeout write_timeout)
+    : in_(in), out_(out), write_timeout_(write_timeout) {}
+
+void CSocksPump::Pump(net::Timeout idle) {
+  char buffer[kChunkSize];
+  bool in_open = true;
+  bool out_open = true;
+  while (in_open || out_open) {
+    net::CWaitSet set;
+    set.AddShutdown();
+    const size_t in_index = in_open ? set.Add(in_->Handle(), POLLIN) : 0;
+    const size_t out_index = out_open ? set.Add(out_->Handle(), POLLIN) : 0;
+    switch (set.Wait(idle)) {
+      case net::CWaitSet::Result::kTimedOut:
+        if (in_open) {
+          EndDirection(*in_, *out_);
+        }
+        if (out_open) {
+          EndDirection(*out_, *in_);
+        }
+        return;
+      case net::CWaitSet::Result::kError:
+      case net::CWaitSet::Result::kShutdown:
+        throw net::CBlockingSocketException(kSelectClosed, set.Error());
+      case net::CWaitSet::Result::kReady:
+        break;
+    }
+    if (in_open && set.Ready(in_index, POLLIN)) {
+      in_open = RelayChunk(*in_, *out_, bytes_in_, kReceiveIn, buffer, kChunkSize);
+    }
+    if (out_open && set.Ready(out_index, POLLIN)) {
+      out_open = RelayChunk(*out_, *in_, bytes_out_, kReceiveOut, buffer, kChunkSize);
+    }
+  }
+}
+
+bool CSocksPump::RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to,
+                            uint32_t& counter, const char* receive_failure, char* buffer,
+                            int size) {
+  int error = 0;
+  const int got = from.ReceiveNow(buffer, size, &error);
+  if (got < 0) {
+    if (error == net::WSAEWOULDBLOCK || error == net::WSAEINTR) {
+      return true;  // nothing there after all; wait again
+    }
+    if (!IsReset(error)) {
+      throw net::CBlockingSocketException(receive_failure, error);
+    }
+    EndDirection(from, to);
+    return false;
+  }
+  if (got == 0) {
+    EndDirection(from, to);
+    return false;
+  }
+  counter += static_cast<uint32_t>(got);
+  try {
+    to.SendAll(buffer, got, write_timeout_);
+  } catch (const net::CBlockingSocketException& e) {
+    if (e.ErrorCode() != net::WSAECONNRESET) {
+      throw;
+    }
+    EndDirection(from, to);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qlm::engine
