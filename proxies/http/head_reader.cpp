@@ -5,9 +5,15 @@ namespace qlm::http {
 
 bool IsEmptyLine(const std::string& line) { return line == "\n" || line == "\r\n"; }
 
-int ReadHead(std::string* block, size_t* used, size_t capacity, const LineSource& source) {
-  block->clear();
-  *used = 0;
+int ReadHead(std::string* block, size_t* used, size_t capacity, const LineSource& source,
+             bool resume) {
+  if (!resume) {
+    block->clear();
+  }
+  *used = block->size();
+  while (capacity <= *used) {
+    capacity += kHeadBlockStep;
+  }
   std::string line;
   for (;;) {
     const int result = source(capacity - *used, &line);

@@ -19,7 +19,10 @@ using LineSource = std::function<int(size_t out_size, std::string* line)>;
 // `capacity` bytes and grows by 512 up to 65,536; a head that does not fit
 // with one byte to spare gives LineTooLong. Other line results are returned
 // unchanged. On LineRead, block holds the head and *used its length.
-int ReadHead(std::string* block, size_t* used, size_t capacity, const LineSource& source);
+// With `resume`, the lines already in the block (a head cut short by a
+// time-out) are kept and reading goes on after them.
+int ReadHead(std::string* block, size_t* used, size_t capacity, const LineSource& source,
+             bool resume = false);
 
 // True for a line that is only LF or CRLF.
 bool IsEmptyLine(const std::string& line);

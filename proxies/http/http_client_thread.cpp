@@ -1,0 +1,199 @@
+// The connection thread: set-up, the request loop, forwarding with its one
+// silent retry, the CONNECT tunnel, and the end of the connection.
+#include "proxies/http/http_client_thread.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "engine/activity_log.h"
+#include "engine/connection_limit.h"
+#include "net/winsock_errors.h"
+#include "proxies/http/header_fields.h"
+#include "proxies/http/http_client_socket.h"
+#include "proxies/http/http_pump.h"
+#include "proxies/http/http_server_socket.h"
+#include "proxies/http/http_tunnel.h"
+
+namespace qlm::http {
+namespace {
+
+constexpr const char* kLimited = "HttpClientThreadProc:Limited by maximum connections.";
+constexpr const char* kNotResolved = "HttpClientThreadProc:Remote Host is not resolved!";
+constexpr const char* kNotImplementedFormat = "HttpClientThreadProc:%s Service Not Implemented!";
+constexpr const char* kClosedSuffix = " HTTP connection closed";
+
+using net::CBlockingSocketException;
+
+class CHttpConnection {
+ public:
+  CHttpConnection(engine::ConnectionContext& context, CHttpClientSocket& client)
+      : context_(context), client_(client), config_(client.Config()) {}
+
+  void Serve();
+
+ private:
+  bool ServeOneRequest();
+  void ForwardHttp(const std::string& line);
+  void ConnectAndSend(const std::string& server_line, const std::string& head);
+  void OpenTunnel(const std::string& line);
+  void ReportRequest(const char* label, const std::string& line);
+
+  engine::ConnectionContext& context_;
+  CHttpClientSocket& client_;
+  const HttpProxyConfig& config_;
+  CHttpServerSocket server_;
+  std::string head_;
+};
+
+void CHttpConnection::Serve() {
+  client_.GetPeerName(&client_.peer_address_);
+  client_.SetOutOfBadDisable();
+  client_.SetLingerOn(config_.timeouts.linger_seconds);
+  while (ServeOneRequest()) {
+  }
+}
+
+// One request and its answer; true when the connection stays for another.
+bool CHttpConnection::ServeOneRequest() {
+  server_.close_flag_ = 1;
+  size_t used = 0;
+  if (client_.ReadRequest(&head_, &used, nullptr, config_.timeouts.client_request) ==
+      LineTimedOut) {
+    return false;
+  }
+  const auto line = ReadFirstLine(&head_);
+  if (!line) {
+    throw CBlockingSocketException("CHttpClientSocket:other errors when receiving client requests");
+  }
+  client_.ResetRequest();
+  if (client_.ProcessRequestLine(*line) == -2 || client_.HandleDialControl(*line) == 1) {
+    return false;
+  }
+  client_.WaitForAutoDial(*line);
+  switch (client_.request_.scheme_code) {
+    case kSchemeHttp:
+      ForwardHttp(*line);
+      break;
+    case kSchemeConnect:
+      OpenTunnel(*line);
+      return false;
+    default: {
+      // ftp URLs included: this proxy has no FTP gateway.
+      client_.SendReply(Reply501());
+      char text[256];
+      std::snprintf(text, sizeof(text), kNotImplementedFormat, client_.request_.scheme.c_str());
+      throw CBlockingSocketException(text);
+    }
+  }
+  if (server_.close_flag_ == 1 || !client_.IsOpen()) {
+    return false;
+  }
+  // A request that came along with the last one is served at once.
+  return client_.Buffer().Count() > 0 || client_.WaitReadable(config_.timeouts.keep_alive_wait);
+}
+
+void CHttpConnection::ForwardHttp(const std::string& line) {
+  const std::string server_line = client_.BuildServerRequestLine();
+  client_.ProcessConnectionField(&head_);
+  client_.AddHostField(&head_);
+  ProcessViaHeader(&head_, client_.request_.version, LocalHostName(config_));
+  ConnectAndSend(server_line, head_);
+  ReportRequest(kLabelHttp, line);
+  CHttpPump pump(client_, server_, context_, config_);
+  pump.PumpRequest(head_, config_.timeouts.request_relay);
+  pump.Pump(config_.timeouts.response_relay);
+}
+
+// Connect (or reuse) and send the head; the first failure is retried once on
+// a new connection, since a kept connection the server closed meanwhile
+// fails only here.
+void CHttpConnection::ConnectAndSend(const std::string& server_line, const std::string& head) {
+  const HttpRequestInfo& request = client_.request_;
+  const net::Timeout send = config_.timeouts.request_relay;
+  for (int attempt = 1;; ++attempt) {
+    bool connected = false;
+    try {
+      if (server_.ConnectServer(request.host, request.port, config_.timeouts.server_connect) == 0) {
+        throw CBlockingSocketException(kNotResolved);
+      }
+      connected = true;
+      server_.SendAll(server_line.data(), static_cast<int>(server_line.size()), send);
+      server_.SendAll(head.data(), static_cast<int>(head.size()), send);
+      return;
+    } catch (const CBlockingSocketException&) {
+      server_.Close();
+      if (attempt == 1) {
+        continue;
+      }
+      client_.SendReply(connected ? Reply502(std::string(kMsgBadResponse) + request.host)
+                                  : Reply400(std::string(kMsgFailToConnect) + request.host));
+      throw;
+    }
+  }
+}
+
+void CHttpConnection::OpenTunnel(const std::string& line) {
+  const HttpRequestInfo& request = client_.request_;
+  try {
+    if (server_.ConnectServer(request.host, request.port, config_.timeouts.server_connect) == 0) {
+      throw CBlockingSocketException(kNotResolved);
+    }
+  } catch (const CBlockingSocketException&) {
+    client_.SendReply(Reply400(std::string(kMsgConnectingTo) + request.host +
+                               std::string(kMsgConnectingFailed)));
+    throw;
+  }
+  ReportRequest(kLabelHttps, line);
+  client_.SendBuffered(server_, config_.timeouts.request_relay);
+  client_.SendAll(kTunnelEstablished.data(), static_cast<int>(kTunnelEstablished.size()),
+                  config_.timeouts.request_relay);
+  RelayTunnel(client_, server_, config_.timeouts.tunnel_idle, config_.timeouts.client_send);
+}
+
+void CHttpConnection::ReportRequest(const char* label, const std::string& line) {
+  const std::string server_ip = net::DottedAddress(server_.server_address_.sin_addr);
+  engine::WriteLog(engine::ThisThread(), engine::kKindRecord, "%s",
+                   engine::ActivityLine(label, client_.ClientAddress().c_str(),
+                                        client_.ClientHostName().c_str(), server_ip.c_str(),
+                                        client_.request_.host.c_str(), server_.server_port_,
+                                        line.c_str())
+                       .c_str());
+  engine::ReportActivity(context_, engine::ThisThread(), engine::kRowMain,
+                         "%s (%s)->%s:%u->%s:%u (%s) %s", client_.ClientAddress().c_str(),
+                         client_.ClientHostName().c_str(),
+                         net::DottedAddress(server_.local_address_.sin_addr).c_str(),
+                         unsigned{ntohs(server_.local_address_.sin_port)}, server_ip.c_str(),
+                         unsigned{server_.server_port_}, client_.request_.host.c_str(),
+                         line.c_str());
+}
+
+}  // namespace
+
+int HttpClientThreadProc(engine::ConnectionContextPtr context) {
+  auto* client = dynamic_cast<CHttpClientSocket*>(context->Client.get());
+  std::optional<engine::CConnectionSlot> slot;
+  try {
+    if (client == nullptr) {
+      throw CBlockingSocketException("HttpClientThreadProc:Out of memory");
+    }
+    client->SetConfig(HttpProxyConfiguration());
+    CHttpConnection connection(*context, *client);
+    slot.emplace();
+    if (!slot->Taken()) {
+      client->GetPeerName(&client->peer_address_);
+      client->SendReply(Reply503());
+      throw CBlockingSocketException(kLimited);
+    }
+    connection.Serve();
+  } catch (const CBlockingSocketException& e) {
+    const std::string text = e.GetErrorMessage() + kClosedSuffix;
+    engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s", text.c_str());
+  }
+  engine::EndActivity(*context, engine::ThisThread(), engine::kRowMain);
+  context.reset();
+  slot.reset();
+  return 0;
+}
+
+}  // namespace qlm::http

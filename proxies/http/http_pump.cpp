@@ -1,0 +1,172 @@
+// One response: head reading in rounds, status line and connection fields
+// rewritten, interim responses, the body by its kind, and relay until close.
+#include "proxies/http/http_pump.h"
+
+#include "net/wait_set.h"
+#include "net/winsock_errors.h"
+#include "proxies/http/connection_fields.h"
+#include "proxies/http/header_fields.h"
+
+namespace qlm::http {
+namespace {
+
+constexpr const char* kBadHeader =
+    "CHttpPump::Pump:receiving bad header from server or server  closes the connection";
+constexpr const char* kRecvFailed = "CHttpPump::Pump:recv:m_out";
+constexpr const char* kSelectFailed = "CHttpPump::Pump:select:socket closed";
+
+int RoundsOf(net::Timeout timeout, net::Timeout round) {
+  const auto rounds = round.count() > 0 ? timeout.count() / round.count() : 1;
+  return static_cast<int>(std::max<int64_t>(rounds, 1));
+}
+
+}  // namespace
+
+CHttpPump::CHttpPump(CHttpClientSocket& client, CHttpServerSocket& server,
+                     const engine::ConnectionContext& context, const HttpProxyConfig& config)
+    : client_(client), server_(server), context_(context), config_(config) {}
+
+CHttpPump::~CHttpPump() = default;
+
+void CHttpPump::SendToClient(const std::string& bytes) {
+  client_.SendAll(bytes.data(), static_cast<int>(bytes.size()), config_.timeouts.client_send);
+}
+
+void CHttpPump::Pump(net::Timeout timeout) {
+  const int full_rounds = RoundsOf(timeout, config_.timeouts.response_round);
+  int rounds = full_rounds;
+  std::string head;
+  try {
+    while (PumpOneResponse(&head, &rounds, full_rounds)) {
+    }
+    Finish();
+  } catch (const net::CBlockingSocketException& e) {
+    CloseBoth();
+    if (e.ErrorCode() != net::WSAECONNRESET) {
+      throw;
+    }
+  }
+}
+
+bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds) {
+  const net::Timeout round = config_.timeouts.response_round;
+  server_.close_flag_ = 1;
+  size_t used = 0;
+  int result = server_.ReadHeaderBlock(head, &used, nullptr, round);
+  while (result == LineTimedOut) {
+    if (!client_.IsWritable() || *rounds <= 1) {
+      return false;
+    }
+    --*rounds;
+    // Lines that came before the silence stay part of the head.
+    result = server_.ContinueHeaderBlock(head, &used, round);
+  }
+  if (result == LineTooLong || result == LineBufferLimit || result == LineClosed ||
+      result == LineUnsafe) {
+    // Not a head this proxy can rewrite: passed on as it came.
+    SendToClient(*head);
+    server_.SendBuffered(client_, config_.timeouts.client_send);
+    if (result != LineClosed) {
+      RelayUntilClose(net::Timeout(full_rounds * round.count()));
+    }
+    return false;
+  }
+  if (result != LineRead || head->empty()) {
+    throw net::CBlockingSocketException(kBadHeader);
+  }
+  const std::string received = *head;
+  const auto status_line = ReadFirstLine(head);
+  if (!status_line || !server_.ParsingResponseLine(*status_line)) {
+    SendToClient(received);
+    server_.SendBuffered(client_, config_.timeouts.client_send);
+    RelayUntilClose(net::Timeout(full_rounds * round.count()));
+    return false;
+  }
+  const int status = server_.status_;
+  if (config_.AutoUpdate && status == 200 && config_.signal_update_check &&
+      !(config_.update_check_started && config_.update_check_started())) {
+    config_.signal_update_check();
+  }
+  // An interim response (1xx but 101) is followed by the real one.
+  const bool interim = status >= 100 && status < 200 && status != 101;
+  const bool no_body = status < 200 || status == 204 || status == 304 ||
+                       client_.request_.method == "HEAD";
+  const bool chunked = !no_body && HasTransferEncoding(*head);
+  const int64_t length = no_body || chunked ? 0 : GetContentLength(*head);
+  const bool close_delimited = !no_body && !chunked && length < 0;
+  RemoveHeaderField(head, "Public:");
+  ProcessConnectionField(head, close_delimited || status == 101);
+  server_.SendStatusLine(client_, config_.timeouts.client_send);
+  SendToClient(*head);
+  if (interim) {
+    *rounds = full_rounds;
+    return true;
+  }
+  const net::Timeout relay(full_rounds * round.count());
+  if (chunked) {
+    PumpResponseForTransferEncoding(relay);
+  } else if (close_delimited || status == 101) {
+    server_.SendBuffered(client_, config_.timeouts.client_send);
+    RelayUntilClose(relay);
+  } else if (length > 0) {
+    PumpResponseForLength(length, relay);
+  }
+  return false;
+}
+
+void CHttpPump::ProcessConnectionField(std::string* head, bool close_delimited) {
+  const bool forced = close_delimited || client_.close_flag_ == 1;
+  server_.close_flag_ = ProcessResponseConnectionField(head, server_.version_, forced);
+}
+
+void CHttpPump::RelayUntilClose(net::Timeout timeout) {
+  const net::Timeout round = config_.timeouts.response_round;
+  int rounds = RoundsOf(timeout, round);
+  char piece[kPumpPiece];
+  for (;;) {
+    net::CWaitSet waits;
+    const size_t index = waits.Add(server_.Handle(), POLLIN);
+    waits.AddShutdown();
+    const auto result = waits.Wait(round);
+    if (result == net::CWaitSet::Result::kError || result == net::CWaitSet::Result::kShutdown) {
+      throw net::CBlockingSocketException(kSelectFailed);
+    }
+    if (result == net::CWaitSet::Result::kTimedOut) {
+      if (!client_.IsWritable() || rounds <= 1) {
+        return;
+      }
+      --rounds;
+      continue;
+    }
+    if (!waits.Ready(index, POLLIN)) {
+      continue;
+    }
+    int received = 0;
+    try {
+      received = server_.Receive(piece, sizeof(piece), round);
+    } catch (const net::CBlockingSocketException& e) {
+      if (e.ErrorCode() == net::WSAECONNRESET || e.ErrorCode() == net::WSAENETRESET) {
+        return;
+      }
+      throw net::CBlockingSocketException(kRecvFailed, e.ErrorCode());
+    }
+    if (received <= 0) {
+      return;
+    }
+    client_.SendAll(piece, received, config_.timeouts.client_send);
+  }
+}
+
+void CHttpPump::Finish() {
+  if (server_.close_flag_ == 1) {
+    client_.DrainInput();
+    CloseBoth();
+  }
+}
+
+void CHttpPump::CloseBoth() {
+  server_.Close();
+  client_.Close();
+}
+
+}  // namespace qlm::http

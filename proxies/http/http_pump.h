@@ -1,0 +1,63 @@
+// CHttpPump: one request/response exchange after the request head has gone
+// to the server: the request body (by length or chunks), the response heads
+// (100 Continue and other interim ones included, each rewritten), and the
+// response body (by length, chunks, or until the server closes). It decides
+// from the response whether both connections stay open.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/connection_context.h"
+#include "proxies/http/http_client_socket.h"
+#include "proxies/http/http_proxy_config.h"
+#include "proxies/http/http_server_socket.h"
+
+namespace qlm::http {
+
+class CHttpPump {
+ public:
+  CHttpPump(CHttpClientSocket& client, CHttpServerSocket& server,
+            const engine::ConnectionContext& context, const HttpProxyConfig& config);
+  virtual ~CHttpPump();
+
+  // The request body after `head`: chunked when it has a Transfer-Encoding
+  // field, else Content-Length bytes (none when absent). Sends to the server
+  // with `timeout`. Returns the body length relayed.
+  int64_t PumpRequest(const std::string& head, net::Timeout timeout);
+  void PumpRequestForLength(int64_t length, net::Timeout timeout);
+  void PumpResponseForLength(int64_t length, net::Timeout timeout);
+  // Total of the chunk sizes relayed.
+  uint64_t PumpRequestForEncoding(net::Timeout timeout);
+  uint64_t PumpResponseForTransferEncoding(net::Timeout timeout);
+
+  // Relays one response; `timeout` is the silence allowed, in rounds of the
+  // configured response round. Closes both sockets when the exchange ends
+  // with the close flag set or fails; a reset by the peer is swallowed, other
+  // failures are thrown on.
+  void Pump(net::Timeout timeout);
+
+  // Response connection fields: sets the server socket's close flag.
+  void ProcessConnectionField(std::string* head, bool close_delimited);
+
+ private:
+  // One response head and its body; true when another head follows (1xx).
+  bool PumpOneResponse(std::string* head, int* rounds, int full_rounds);
+  void RelayUntilClose(net::Timeout timeout);
+  void Finish();
+  void CloseBoth();
+  void SendToClient(const std::string& bytes);
+
+  CHttpClientSocket& client_;
+  CHttpServerSocket& server_;
+  const engine::ConnectionContext& context_;
+  const HttpProxyConfig& config_;
+};
+
+// Relays `length` bytes from `from` (its receive buffer first) to `to`, in
+// pieces of at most 4,096 bytes; a receive that yields nothing throws
+// `failure` with the second code -11.
+void RelayLength(CHttpBlockingSocket& from, net::CBlockingSocket& to, int64_t length,
+                 net::Timeout receive_timeout, net::Timeout send_timeout, const char* failure);
+
+}  // namespace qlm::http
