@@ -17,13 +17,8 @@ inline constexpr const char* kStoppingFormat = "Stopping %s.\n";
 // Start-up failures.
 inline constexpr const char* kStillRunningText = "Quillmar Service is still running";
 inline constexpr const char* kStillRunningTitle = "Error Message";
-inline constexpr const char* kDispatcherFailedText = "StartServiceCtrlDispatcher failed.";
 inline constexpr const char* kManagerBindFailedFormat =
     "Binding error in creating service socket. There may be another application using %s:%d";
-inline constexpr const char* kBackgroundWarningText =
-    "Quillmar is running as a system service and will be terminated when you log off.\n"
-    "Please click OK to continue.";
-inline constexpr const char* kBackgroundWarningTitle = "Warning Information";
 
 // Listener binding messages.
 inline constexpr const char* kDaemonInUseFormat =
