@@ -5,6 +5,11 @@
 
 #include <vector>
 
+#ifdef QLM_HAVE_HTTP
+#include "proxies/http/http_client_socket.h"
+#include "proxies/http/http_client_thread.h"
+#endif
+
 namespace qlm::engine {
 
 namespace {
@@ -16,7 +21,9 @@ std::unique_ptr<net::CBlockingSocket> Make() {
 
 const std::vector<StreamProtocol>& StreamProtocols() {
   static const std::vector<StreamProtocol> table = {
-      // {"HTTP", Make<http::CHttpClientSocket>, http::HttpClientThreadProc},
+#ifdef QLM_HAVE_HTTP
+      {"HTTP", Make<http::CHttpClientSocket>, http::HttpClientThreadProc},
+#endif
       // {"SOCKS", Make<socks::CClientSocket>, socks::ClientThreadProc},
   };
   return table;
