@@ -1,13 +1,18 @@
 // Building and sending the keep-alive query.
 #include "dialup/keep_alive_probe.h"
 
-#include <sys/socket.h>
-
 #include <string>
 
 #include "net/blocking_socket.h"
 
 namespace qlm::dialup {
+namespace {
+
+// The probe is sent from the main loop: a socket that cannot take it at once
+// does not hold the loop up for long.
+constexpr net::Timeout kKeepAliveSendWait{1000};
+
+}  // namespace
 
 std::vector<uint8_t> KeepAliveQuery() {
   std::vector<uint8_t> query = {
@@ -37,12 +42,12 @@ void SendKeepAlive(const std::vector<uint8_t>& datagram, const sockaddr_in& to) 
   try {
     net::CBlockingSocket socket;
     socket.Create(net::kDatagram);
-    socket.SetBroadcastOn();
-    // One plain send: the socket layer's SendDatagram would clear the traffic
-    // flag, and the probe must not count as traffic. MSG_DONTWAIT: a full send
-    // buffer drops the probe instead of holding up the main loop.
-    ::sendto(socket.Handle(), datagram.data(), datagram.size(), MSG_DONTWAIT,
-             reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+    socket.SetBroadcastOn();  // before the connect: a broadcast peer needs it
+    // Connected, so that the socket file's send can carry it: SendDatagram
+    // would clear the traffic flag, and the probe must not count as traffic.
+    socket.Connect(to);
+    socket.SendForFile(reinterpret_cast<const char*>(datagram.data()),
+                       static_cast<int>(datagram.size()), kKeepAliveSendWait);
   } catch (const net::CBlockingSocketException&) {
     // A probe that cannot go out is simply not sent.
   }
