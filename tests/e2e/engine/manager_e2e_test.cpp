@@ -129,9 +129,12 @@ TEST(EngineManagerE2eTest, ManagerFromAnotherHostIsRefused) {
     ASSERT_TRUE(engine.Start());
     // From the other end of the pair: accepted by the kernel, then closed by
     // the engine without a word, and logged.
-    const int stranger =
-        NamespacePair::ConnectFrom(namespaces.Stranger(), engine.Ip(), engine.ManagerPort());
-    ASSERT_GE(stranger, 0);
+    // The pair's link may take a moment to come up.
+    int stranger = -1;
+    ASSERT_TRUE(WaitUntil([&] {
+      stranger = NamespacePair::ConnectFrom(namespaces.Stranger(), engine.Ip(), engine.ManagerPort());
+      return stranger >= 0;
+    }));
     EXPECT_EQ(ReadAll(stranger, 64, 5000), "");
     ::close(stranger);
     EXPECT_TRUE(engine.WaitForLog("ManagerServerThreadProc:manager connection from 10.250.7.2 "
