@@ -54,12 +54,12 @@ void CManagerSlot::Release(const std::shared_ptr<ManagerConnection>& connection)
 
 bool CManagerSlot::Connected() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return current_ != nullptr;
+  return current_ != nullptr && current_->live;
 }
 
 bool CManagerSlot::Send(const link::CMsg& msg) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!current_) {
+  if (!current_ || !current_->live) {
     return false;
   }
   try {
@@ -84,6 +84,7 @@ void CManagerSlot::Answer(const ManagerConnection& connection, const link::CMsg&
     current_.reset();
     throw;
   }
+  current_->live = true;
 }
 
 void CManagerSlot::SetHooks(ManagerChannelHooks hooks) {

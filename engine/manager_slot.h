@@ -27,6 +27,10 @@ struct ManagerConnection {
   // Signalled when the connection must end: a newer manager took the slot, or
   // a write broke the stream.
   CWakeEvent ended;
+  // Set once the first answer went out (the manager asks for the daemon list
+  // first): only then do proxies' messages reach it, so the list always comes
+  // before any activity or log line. Guarded by the slot's lock.
+  bool live = false;
 };
 
 class CManagerSlot {
@@ -40,11 +44,13 @@ class CManagerSlot {
   // closed afterwards, once no sender can reach it.
   void Release(const std::shared_ptr<ManagerConnection>& connection);
 
+  // A manager holds the slot and has had its first answer.
   bool Connected();
   // SendToManager: swallows write failures; a failed connection leaves the slot.
   bool Send(const link::CMsg& msg);
-  // A connection thread's answer: sent only while `connection` holds the slot;
-  // a write failure is thrown to the caller, which ends the connection.
+  // A connection thread's answer: sent only while `connection` holds the slot,
+  // and makes it live; a write failure is thrown to the caller, which ends
+  // the connection.
   void Answer(const ManagerConnection& connection, const link::CMsg& msg);
 
   void SetHooks(ManagerChannelHooks hooks);

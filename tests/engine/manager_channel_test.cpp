@@ -121,6 +121,26 @@ TEST_F(ManagerChannelTest, DaemonListAnswer) {
   EXPECT_TRUE(WaitUntil([] { return !ManagerConnected(); }));
 }
 
+// A manager that has connected but not asked yet gets no proxy messages, so
+// the daemon list it asks for first is the first thing it receives.
+TEST_F(ManagerChannelTest, DaemonListComesBeforeAnyProxyMessage) {
+  CTempDir dir;
+  ASSERT_TRUE(OpenLog(dir.File("engine.log")));
+  SetActivityEnabled(true);
+  CTestManager manager(port_);
+  ASSERT_TRUE(WaitUntil([] { return ManagerClientThreadsRunning() == 1; }));
+  EXPECT_FALSE(ManagerConnected());
+  WriteLog(0x10, kKindRecord, "before the first request");
+  EXPECT_FALSE(SendToManager(link::CMsg(link::MSG_IDLE_HANGUP_WARNING)));
+  manager.Send(link::MSG_GET_DAEMON_LIST);
+  manager.Send(link::MSG_GET_LOG);
+  EXPECT_EQ(manager.Receive()->type, link::MSG_DAEMON_LIST);
+  const std::optional<link::CMsg> content = manager.Receive();
+  ASSERT_TRUE(content);
+  EXPECT_EQ(content->type, link::MSG_LOG_CONTENT);
+  EXPECT_EQ(content->lines.size(), 1u);
+}
+
 TEST_F(ManagerChannelTest, LogContentOnlyWithTheLogOpen) {
   auto manager = Connect();
   manager->Send(link::MSG_GET_LOG);
@@ -267,7 +287,7 @@ TEST_F(ManagerChannelTest, AcceptFailureIsLoggedAndPausedNotSpun) {
   setrlimit(RLIMIT_NOFILE, &saved);
   ASSERT_EQ(connected, 0);
   ASSERT_TRUE(logged);
-  EXPECT_TRUE(WaitUntil([] { return ManagerConnected(); }));
+  EXPECT_TRUE(WaitUntil([] { return ManagerClientThreadsRunning() == 1; }));
   const std::vector<test::LogCall> logs = sink.Logs();
   EXPECT_LE(logs.size(), 3u);
   EXPECT_EQ(logs[0].kind, "ERR");

@@ -37,13 +37,28 @@ struct TestConnection {
   std::shared_ptr<ManagerConnection> connection;
 };
 
+TEST(CManagerSlotTest, ProxyMessagesWaitForTheFirstAnswer) {
+  CManagerSlot& slot = CManagerSlot::Instance();
+  TestConnection manager;
+  slot.Take(manager.connection);
+  EXPECT_FALSE(slot.Connected());
+  EXPECT_FALSE(slot.Send(link::CMsg(link::MSG_IDLE_HANGUP_WARNING)));
+  slot.Answer(*manager.connection, link::CMsg(link::MSG_DAEMON_LIST));
+  EXPECT_TRUE(slot.Connected());
+  EXPECT_TRUE(slot.Send(link::CMsg(link::MSG_IDLE_HANGUP_WARNING)));
+  EXPECT_EQ(manager.file.written, std::string("\x02\0\0\0\0\0\x08\0\0\0", 10));
+  slot.Release(manager.connection);
+  EXPECT_FALSE(slot.Connected());
+}
+
 TEST(CManagerSlotTest, FailedWriteEmptiesTheSlotAndEndsTheConnection) {
   CManagerSlot& slot = CManagerSlot::Instance();
   TestConnection manager;
   slot.Take(manager.connection);
+  slot.Answer(*manager.connection, link::CMsg(link::MSG_DAEMON_LIST));
   ASSERT_TRUE(slot.Connected());
   EXPECT_TRUE(slot.Send(link::CMsg(link::MSG_IDLE_HANGUP_WARNING)));
-  EXPECT_EQ(manager.file.written.size(), 4u);
+  EXPECT_EQ(manager.file.written.size(), 10u);
 
   manager.file.fail = true;
   EXPECT_TRUE(slot.Send(link::CMsg(link::MSG_IDLE_HANGUP_WARNING)));
