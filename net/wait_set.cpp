@@ -21,8 +21,16 @@ int PollMilliseconds(Timeout timeout) {
 }  // namespace
 
 size_t CWaitSet::Add(int fd, short events) {
-  fds_.push_back(pollfd{fd, events, 0});
-  return fds_.size() - 1;
+  const pollfd entry{fd, events, 0};
+  if (count_ < kInline) {
+    inline_[count_] = entry;
+  } else {
+    if (count_ == kInline) {
+      spill_.assign(inline_.begin(), inline_.end());
+    }
+    spill_.push_back(entry);
+  }
+  return count_++;
 }
 
 void CWaitSet::AddShutdown() {
@@ -30,7 +38,8 @@ void CWaitSet::AddShutdown() {
 }
 
 void CWaitSet::Clear() {
-  fds_.clear();
+  count_ = 0;
+  spill_.clear();
   shutdown_index_ = -1;
   error_ = 0;
 }
@@ -40,8 +49,9 @@ CWaitSet::Result CWaitSet::Wait(Timeout timeout) {
   const bool forever = timeout.count() < 0;
   const Clock::time_point deadline = forever ? Clock::time_point::max() : Clock::now() + timeout;
   error_ = 0;
-  for (pollfd& entry : fds_) {
-    entry.revents = 0;
+  pollfd* entries = Entries();
+  for (size_t i = 0; i < count_; ++i) {
+    entries[i].revents = 0;
   }
   int ready = 0;
   for (;;) {
@@ -52,7 +62,7 @@ CWaitSet::Result CWaitSet::Wait(Timeout timeout) {
         left = Timeout{0};
       }
     }
-    ready = poll(fds_.data(), fds_.size(), PollMilliseconds(left));
+    ready = poll(entries, count_, PollMilliseconds(left));
     if (ready >= 0 || errno != EINTR) {
       break;
     }
@@ -64,13 +74,13 @@ CWaitSet::Result CWaitSet::Wait(Timeout timeout) {
   if (ready == 0) {
     return Result::kTimedOut;
   }
-  if (shutdown_index_ >= 0 && fds_[shutdown_index_].revents != 0) {
+  if (shutdown_index_ >= 0 && entries[shutdown_index_].revents != 0) {
     return Result::kShutdown;
   }
   // A handle that is not (or no longer) open: select reports that as a
   // failed wait, not as a ready socket.
-  for (const pollfd& entry : fds_) {
-    if (entry.revents & POLLNVAL) {
+  for (size_t i = 0; i < count_; ++i) {
+    if (entries[i].revents & POLLNVAL) {
       error_ = WSAENOTSOCK;
       return Result::kError;
     }
@@ -79,7 +89,7 @@ CWaitSet::Result CWaitSet::Wait(Timeout timeout) {
 }
 
 bool CWaitSet::Ready(size_t index, short events) const {
-  if (index >= fds_.size()) {
+  if (index >= count_) {
     return false;
   }
   short mask = events;
@@ -90,7 +100,7 @@ bool CWaitSet::Ready(size_t index, short events) const {
     // A failed connect shows in the exception set.
     mask |= POLLERR;
   }
-  return (fds_[index].revents & mask) != 0;
+  return (Entries()[index].revents & mask) != 0;
 }
 
 }  // namespace qlm::net

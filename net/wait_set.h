@@ -5,6 +5,8 @@
 
 #include <poll.h>
 
+#include <array>
+#include <cstddef>
 #include <vector>
 
 #include "net/timeout.h"
@@ -34,7 +36,15 @@ class CWaitSet {
   int Error() const { return error_; }
 
  private:
-  std::vector<pollfd> fds_;
+  pollfd* Entries() { return count_ <= kInline ? inline_.data() : spill_.data(); }
+  const pollfd* Entries() const { return count_ <= kInline ? inline_.data() : spill_.data(); }
+
+  // Waits of the socket layer and the relay hold two or three entries: those
+  // live inline, so a wait per relayed chunk allocates nothing.
+  static constexpr size_t kInline = 4;
+  std::array<pollfd, kInline> inline_{};
+  std::vector<pollfd> spill_;
+  size_t count_ = 0;
   int shutdown_index_ = -1;
   int error_ = 0;
 };

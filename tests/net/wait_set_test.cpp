@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "net/shutdown_socket.h"
 #include "net/winsock_errors.h"
 #include "tests/net/net_test_util.h"
@@ -98,6 +100,27 @@ TEST_F(WaitSetTest, ClearEmptiesTheSet) {
   set.AddShutdown();
   set.Clear();
   set.Add(pair.a.Get(), POLLIN);
+  EXPECT_EQ(set.Wait(Timeout{0}), CWaitSet::Result::kTimedOut);
+}
+
+TEST_F(WaitSetTest, ManyEntriesBeyondTheInlineOnes) {
+  std::vector<qlm::test::TcpPair> pairs;
+  CWaitSet set;
+  set.AddShutdown();
+  for (int i = 0; i < 9; ++i) {
+    pairs.push_back(qlm::test::MakeTcpPair());
+    EXPECT_EQ(set.Add(pairs.back().a.Get(), POLLIN), static_cast<size_t>(i + 1));
+  }
+  EXPECT_EQ(set.Wait(Timeout{0}), CWaitSet::Result::kTimedOut);
+  ASSERT_TRUE(qlm::test::WriteAll(pairs[7].b.Get(), "x"));
+  ASSERT_EQ(set.Wait(Timeout{5000}), CWaitSet::Result::kReady);
+  for (size_t i = 1; i <= 9; ++i) {
+    EXPECT_EQ(set.Ready(i, POLLIN), i == 8) << i;
+  }
+  CShutdownSocket::Instance().Close();
+  EXPECT_EQ(set.Wait(Timeout{5000}), CWaitSet::Result::kShutdown);
+  set.Clear();
+  set.Add(pairs[0].a.Get(), POLLIN);
   EXPECT_EQ(set.Wait(Timeout{0}), CWaitSet::Result::kTimedOut);
 }
 
