@@ -34,13 +34,31 @@ int Spawn(const CPppdSession::Start& start, int output, pid_t* pid) {
     argv.push_back(const_cast<char*>(argument.c_str()));
   }
   argv.push_back(nullptr);
+  // pppd starts with no signal blocked and the default handling of the signals
+  // it lives by: the engine blocks its stop signals for its own use and
+  // ignores SIGPIPE, and both would otherwise be inherited, leaving a pppd
+  // that a hang-up cannot stop.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  for (int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGCHLD, SIGUSR1, SIGUSR2}) {
+    sigaddset(&defaults, signal_number);
+  }
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, output, 1);
   posix_spawn_file_actions_adddup2(&actions, output, 2);
-  int result = posix_spawn(pid, start.program.c_str(), &actions, nullptr, argv.data(), environ);
+  int result =
+      posix_spawn(pid, start.program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   return result;
 }
 

@@ -4,6 +4,7 @@
 #include "dialup/pppd_backend.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -254,6 +255,47 @@ TEST_F(PppdBackendTest, PppdThatIgnoresTheHangUpIsKilled) {
   backend.HangUp(line);
   EXPECT_EQ(backend.GetConnectStatus(line)->state, kRasDisconnected);  // on its way down
   ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }, 5s));
+}
+
+// Regression: pppd inherited the engine's blocked stop signals and its ignored
+// SIGPIPE, so a hang-up's SIGTERM stayed pending and the line stayed up until
+// the kill after the grace time. The fake here is python3, which (unlike the
+// shell) keeps the signal mask it was started with.
+TEST_F(PppdBackendTest, HangUpReachesPppdWhileTheEngineBlocksStopSignals) {
+  std::string program = root_ + "/bin/pppd";
+  WriteFile(program,
+            "#!/usr/bin/python3\n"
+            "import signal, sys, time\n"
+            "open('" + root_ + "/status', 'w').write(open('/proc/self/status').read())\n"
+            "signal.signal(signal.SIGTERM, lambda *a: sys.exit(5))\n"
+            "print('local  IP address 10.64.64.64', flush=True)\n"
+            "for i in range(400): time.sleep(0.05)\n");
+  ::chmod(program.c_str(), 0755);
+  paths_.kill_grace = 60s;
+  IDialUpBackend& backend = Backend();
+  ASSERT_TRUE(backend.Load());
+  sigset_t stop_signals;
+  sigset_t before;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &before);
+  Notes notes;
+  ConnectionHandle line = DialProvider(backend, notes);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
+  EXPECT_NE(ReadFile(root_ + "/status").find("SigBlk:\t0000000000000000"), std::string::npos);
+  backend.HangUp(line);
+  EXPECT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }, 5s));
+
+  // An ignored SIGPIPE is not passed on either (the shell keeps ignored ones).
+  FakePppd("grep SigIgn /proc/$$/status > \"$dir/sigign\"\n");
+  auto old_pipe = ::signal(SIGPIPE, SIG_IGN);
+  DialProvider(backend, notes);
+  ::signal(SIGPIPE, old_pipe);
+  ASSERT_TRUE(test::WaitUntil([&] { return ReadFile(root_ + "/sigign").size() > 8; }));
+  unsigned long ignored = std::stoul(ReadFile(root_ + "/sigign").substr(8), nullptr, 16);
+  EXPECT_EQ(ignored & (1ul << (SIGPIPE - 1)), 0u);
 }
 
 TEST_F(PppdBackendTest, LinesStartedElsewhereAreSeenAndHungUp) {
