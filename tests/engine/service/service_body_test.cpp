@@ -22,6 +22,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Threads of the body outlive the test, as they outlive the engine's own
+// service body: the engine object is never destroyed.
+Engine& KeptEngine() {
+  alignas(Engine) static unsigned char storage[sizeof(Engine)];
+  static Engine* engine = ::new (storage) Engine();
+  return *engine;
+}
+
 class ServiceBodyTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -61,7 +69,7 @@ TEST_F(ServiceBodyTest, StartsServesAndStopsAfterThePause) {
   options.stop_pause = 200ms;
   options.load = [&] { return Config(ip, daemon_port); };
   CEngineEvents events;
-  static Engine engine;  // threads of the body may outlive the test's frame
+  Engine& engine = KeptEngine();
   auto body = std::async(std::launch::async,
                          [&] { return RunServiceBody(engine, events, options); });
   ASSERT_TRUE(test::WaitUntil([&] {
