@@ -85,6 +85,7 @@ bool Detach() {
 
 // Runs the body with the tick and the stop signals; the exit code.
 int Serve(bool print_stopping) {
+  BlockStopSignals();  // before the first thread, which inherits the mask
   CEngineEvents& events = CEngineEvents::Instance();
   if (!StartStopSignalThread(events, print_stopping)) {
     return 1;
@@ -130,8 +131,6 @@ int EngineMain(int argc, char** argv) {
       return 2;
     }
   }
-  BlockStopSignals();
-
   switch (command) {
     case EngineCommand::kInstall:
       return Install(argv[0]);
