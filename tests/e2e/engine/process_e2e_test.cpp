@@ -59,6 +59,7 @@ TEST(EngineProcessE2eTest, StopsWithinTwoSecondsWhileConnectionsAreOpen) {
   engine.AddStoreText("[PortMap\\" + engine.Ip() + ":" + std::to_string(mapped) +
                       "/tcp]\n\"Name\"=\"Held\"\n\"RemoteServer\"=\"127.0.0.1\"\n"
                       "\"RemotePort\"=dword:00000001\n\"Enable\"=hex:01\n\n");
+  const uint16_t http = engine.AddDaemon("HTTP");
   ASSERT_TRUE(engine.Start());
   CManagerClient manager;
   ASSERT_TRUE(manager.Connect(engine.Ip(), engine.ManagerPort()));
@@ -67,7 +68,9 @@ TEST(EngineProcessE2eTest, StopsWithinTwoSecondsWhileConnectionsAreOpen) {
   ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), mapped); }));
   std::vector<int> held;
   for (int i = 0; i < 3; ++i) {
-    held.push_back(ConnectTcp(engine.Ip(), mapped));
+    held.push_back(ConnectTcp(engine.Ip(), mapped));  // waiting in the backlog
+    EXPECT_GE(held.back(), 0);
+    held.push_back(ConnectTcp(engine.Ip(), http));    // a thread waits for the request
     EXPECT_GE(held.back(), 0);
   }
   const auto start = std::chrono::steady_clock::now();
