@@ -50,8 +50,9 @@ void SetManagerChannelHooks(ManagerChannelHooks hooks);
 
 // Sends one message to the connected manager and flushes it. false when no
 // manager is connected (a manager counts from its first answer on, so the
-// daemon list it asks for first always precedes proxies' messages). A write failure is swallowed (true is still
-// returned); the broken connection leaves the slot at once and its thread ends.
+// daemon list it asks for first always precedes proxies' messages). A write
+// failure is swallowed (true is still returned); the broken connection leaves
+// the slot at once and its thread ends.
 // Blocks up to the 30-second send time-out per write while holding the lock.
 bool SendToManager(const link::CMsg& msg);
 // Whether a manager holds the slot and has had its first answer.
