@@ -118,8 +118,10 @@ void CHttpConnection::ConnectAndSend(const std::string& server_line, const std::
         throw CBlockingSocketException(kNotResolved);
       }
       connected = true;
-      server_.SendAll(server_line.data(), static_cast<int>(server_line.size()), send);
-      server_.SendAll(head.data(), static_cast<int>(head.size()), send);
+      // One send for line and head: two small ones would wait on the
+      // server's delayed acknowledgement.
+      const std::string request = server_line + head;
+      server_.SendAll(request.data(), static_cast<int>(request.size()), send);
       return;
     } catch (const CBlockingSocketException&) {
       server_.Close();

@@ -6,6 +6,7 @@
 #include "net/winsock_errors.h"
 #include "proxies/http/connection_fields.h"
 #include "proxies/http/header_fields.h"
+#include "proxies/http/response_line.h"
 
 namespace qlm::http {
 namespace {
@@ -28,19 +29,22 @@ CHttpPump::CHttpPump(CHttpClientSocket& client, CHttpServerSocket& server,
 
 CHttpPump::~CHttpPump() = default;
 
-void CHttpPump::SendToClient(const std::string& bytes) {
-  client_.SendAll(bytes.data(), static_cast<int>(bytes.size()), config_.timeouts.client_send);
-}
-
 void CHttpPump::Pump(net::Timeout timeout) {
   const int full_rounds = RoundsOf(timeout, config_.timeouts.response_round);
   int rounds = full_rounds;
   std::string head;
+  CPendingOutput out(client_, config_.timeouts.client_send);
   try {
-    while (PumpOneResponse(&head, &rounds, full_rounds)) {
+    while (PumpOneResponse(&head, &rounds, full_rounds, &out)) {
     }
+    out.Flush();
     Finish();
   } catch (const net::CBlockingSocketException& e) {
+    // What the server sent before failing still reaches the client.
+    try {
+      out.Flush();
+    } catch (const net::CBlockingSocketException&) {
+    }
     CloseBoth();
     if (e.ErrorCode() != net::WSAECONNRESET) {
       throw;
@@ -48,7 +52,8 @@ void CHttpPump::Pump(net::Timeout timeout) {
   }
 }
 
-bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds) {
+bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds,
+                                CPendingOutput* out) {
   const net::Timeout round = config_.timeouts.response_round;
   server_.close_flag_ = 1;
   size_t used = 0;
@@ -64,10 +69,10 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds)
   if (result == LineTooLong || result == LineBufferLimit || result == LineClosed ||
       result == LineUnsafe) {
     // Not a head this proxy can rewrite: passed on as it came.
-    SendToClient(*head);
-    server_.SendBuffered(client_, config_.timeouts.client_send);
+    out->Add(*head);
+    TakeBuffered(out);
     if (result != LineClosed) {
-      RelayUntilClose(net::Timeout(full_rounds * round.count()));
+      RelayUntilClose(net::Timeout(full_rounds * round.count()), out);
     }
     return false;
   }
@@ -77,9 +82,9 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds)
   const std::string received = *head;
   const auto status_line = ReadFirstLine(head);
   if (!status_line || !server_.ParsingResponseLine(*status_line)) {
-    SendToClient(received);
-    server_.SendBuffered(client_, config_.timeouts.client_send);
-    RelayUntilClose(net::Timeout(full_rounds * round.count()));
+    out->Add(received);
+    TakeBuffered(out);
+    RelayUntilClose(net::Timeout(full_rounds * round.count()), out);
     return false;
   }
   const int status = server_.status_;
@@ -96,20 +101,20 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds)
   const bool close_delimited = !no_body && !chunked && length < 0;
   RemoveHeaderField(head, "Public:");
   ProcessConnectionField(head, close_delimited || status == 101);
-  server_.SendStatusLine(client_, config_.timeouts.client_send);
-  SendToClient(*head);
+  // Status line, head and the body bytes at hand leave together.
+  out->Add(FormatStatusLine(StatusLine{server_.version_, status, server_.reason_}));
+  out->Add(*head);
   if (interim) {
+    out->Flush();
     *rounds = full_rounds;
     return true;
   }
   const net::Timeout relay(full_rounds * round.count());
-  if (chunked) {
-    PumpResponseForTransferEncoding(relay);
-  } else if (close_delimited || status == 101) {
-    server_.SendBuffered(client_, config_.timeouts.client_send);
-    RelayUntilClose(relay);
-  } else if (length > 0) {
-    PumpResponseForLength(length, relay);
+  if (close_delimited || status == 101) {
+    TakeBuffered(out);
+    RelayUntilClose(relay, out);
+  } else {
+    RelayResponseBody(out, length, chunked, relay);
   }
   return false;
 }
@@ -119,11 +124,18 @@ void CHttpPump::ProcessConnectionField(std::string* head, bool close_delimited) 
   server_.close_flag_ = ProcessResponseConnectionField(head, server_.version_, forced);
 }
 
-void CHttpPump::RelayUntilClose(net::Timeout timeout) {
+void CHttpPump::TakeBuffered(CPendingOutput* out) {
+  CLineBuffer& buffer = server_.Buffer();
+  out->Add(std::string_view(buffer.Data(), buffer.Count()));
+  buffer.Clear();
+}
+
+void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
   const net::Timeout round = config_.timeouts.response_round;
   int rounds = RoundsOf(timeout, round);
   char piece[kPumpPiece];
   for (;;) {
+    out->FlushBeforeWaitingOn(server_);
     net::CWaitSet waits;
     const size_t index = waits.Add(server_.Handle(), POLLIN);
     waits.AddShutdown();
@@ -153,7 +165,7 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout) {
     if (received <= 0) {
       return;
     }
-    client_.SendAll(piece, received, config_.timeouts.client_send);
+    out->Add(std::string_view(piece, static_cast<size_t>(received)));
   }
 }
 

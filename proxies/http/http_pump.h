@@ -12,6 +12,7 @@
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_proxy_config.h"
 #include "proxies/http/http_server_socket.h"
+#include "proxies/http/pending_output.h"
 
 namespace qlm::http {
 
@@ -42,11 +43,14 @@ class CHttpPump {
 
  private:
   // One response head and its body; true when another head follows (1xx).
-  bool PumpOneResponse(std::string* head, int* rounds, int full_rounds);
-  void RelayUntilClose(net::Timeout timeout);
+  bool PumpOneResponse(std::string* head, int* rounds, int full_rounds, CPendingOutput* out);
+  void RelayUntilClose(net::Timeout timeout, CPendingOutput* out);
+  // The response body into `out` (queued bytes included).
+  void RelayResponseBody(CPendingOutput* out, int64_t length, bool chunked, net::Timeout timeout);
+  // Moves the server's buffered bytes into `out`.
+  void TakeBuffered(CPendingOutput* out);
   void Finish();
   void CloseBoth();
-  void SendToClient(const std::string& bytes);
 
   CHttpClientSocket& client_;
   CHttpServerSocket& server_;
@@ -55,9 +59,9 @@ class CHttpPump {
 };
 
 // Relays `length` bytes from `from` (its receive buffer first) to `to`, in
-// pieces of at most 4,096 bytes; a receive that yields nothing throws
-// `failure` with the second code -11.
-void RelayLength(CHttpBlockingSocket& from, net::CBlockingSocket& to, int64_t length,
-                 net::Timeout receive_timeout, net::Timeout send_timeout, const char* failure);
+// pieces of at most 4,096 bytes; what is queued in `to` goes before each
+// wait. A receive that yields nothing throws `failure` with the second code -11.
+void RelayLength(CHttpBlockingSocket& from, CPendingOutput& to, int64_t length,
+                 net::Timeout receive_timeout, const char* failure);
 
 }  // namespace qlm::http

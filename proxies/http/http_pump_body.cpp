@@ -37,19 +37,26 @@ constexpr ChunkTexts kResponseChunks = {
     "footer header line",
     kResponseLengthFailed};
 
-void Send(net::CBlockingSocket& to, const std::string& bytes, net::Timeout timeout) {
-  to.SendAll(bytes.data(), static_cast<int>(bytes.size()), timeout);
+// Reads one line, sending what is queued first when the line is not yet
+// buffered whole (the read may wait).
+int ReadLine(CHttpBlockingSocket& from, CPendingOutput& to, std::string* line, size_t size,
+             net::Timeout timeout) {
+  const CLineBuffer& buffer = from.Buffer();
+  if (std::char_traits<char>::find(buffer.Data(), buffer.Count(), '\n') == nullptr) {
+    to.FlushBeforeWaitingOn(from);
+  }
+  return from.ReadBufferedLine(line, size, nullptr, timeout);
 }
 
 // Chunk-size lines, chunk data and trailer from `from` to `to`. Lines are
-// read with `read_timeout`, data received with `read_timeout` too, sends
-// take `send_timeout`.
-uint64_t RelayChunks(CHttpBlockingSocket& from, net::CBlockingSocket& to,
-                     net::Timeout read_timeout, net::Timeout send_timeout, const ChunkTexts& texts) {
+// read with `read_timeout`, data received with `read_timeout` too. Returns
+// with the trailer's last line still queued in `to`.
+uint64_t RelayChunks(CHttpBlockingSocket& from, CPendingOutput& to, net::Timeout read_timeout,
+                     const ChunkTexts& texts) {
   uint64_t total = 0;
   std::string line;
   for (;;) {
-    const int result = from.ReadBufferedLine(&line, kChunkLineLimit, nullptr, read_timeout);
+    const int result = ReadLine(from, to, &line, kChunkLineLimit, read_timeout);
     if (result == LineTooLong) {
       throw net::CBlockingSocketException(texts.too_long_line);
     }
@@ -62,17 +69,16 @@ uint64_t RelayChunks(CHttpBlockingSocket& from, net::CBlockingSocket& to,
     if (chunk.kind == ChunkSizeLine::Kind::kInvalid) {
       throw net::CBlockingSocketException(texts.line_errors);
     }
-    Send(to, line, send_timeout);
+    to.Add(line);
     if (chunk.kind == ChunkSizeLine::Kind::kLast) {
       break;
     }
     total += chunk.size;
-    RelayLength(from, to, static_cast<int64_t>(chunk.size) + 2, read_timeout, send_timeout,
-                texts.length_failed);
+    RelayLength(from, to, static_cast<int64_t>(chunk.size) + 2, read_timeout, texts.length_failed);
   }
   size_t capacity = kChunkLineLimit;
   for (;;) {
-    const int result = from.ReadBufferedLine(&line, capacity, nullptr, read_timeout);
+    const int result = ReadLine(from, to, &line, capacity, read_timeout);
     if (result == LineTooLong) {
       capacity += kChunkLineLimit;
       if (capacity > kTrailerLimit) {
@@ -83,7 +89,7 @@ uint64_t RelayChunks(CHttpBlockingSocket& from, net::CBlockingSocket& to,
     if (result != LineRead) {
       throw net::CBlockingSocketException(texts.footer_errors);
     }
-    Send(to, line, send_timeout);
+    to.Add(line);
     if (IsEmptyLine(line)) {
       return total;
     }
@@ -92,21 +98,22 @@ uint64_t RelayChunks(CHttpBlockingSocket& from, net::CBlockingSocket& to,
 
 }  // namespace
 
-void RelayLength(CHttpBlockingSocket& from, net::CBlockingSocket& to, int64_t length,
-                 net::Timeout receive_timeout, net::Timeout send_timeout, const char* failure) {
+void RelayLength(CHttpBlockingSocket& from, CPendingOutput& to, int64_t length,
+                 net::Timeout receive_timeout, const char* failure) {
   if (length < 1) {
     return;
   }
   CLineBuffer& buffer = from.Buffer();
   const size_t buffered = std::min<uint64_t>(buffer.Count(), static_cast<uint64_t>(length));
   if (buffered > 0) {
-    to.SendAll(buffer.Data(), static_cast<int>(buffered), send_timeout);
+    to.Add(std::string_view(buffer.Data(), buffered));
     buffer.Consume(buffered);
     length -= static_cast<int64_t>(buffered);
   }
   char piece[kPumpPiece];
   while (length > 0) {
     const int want = static_cast<int>(std::min<int64_t>(length, kPumpPiece));
+    to.FlushBeforeWaitingOn(from);
     int received = 0;
     try {
       received = from.Receive(piece, want, receive_timeout);
@@ -118,7 +125,7 @@ void RelayLength(CHttpBlockingSocket& from, net::CBlockingSocket& to, int64_t le
     if (received < 1) {
       throw net::CBlockingSocketException(failure, 0, net::kOtherExactFailed);
     }
-    to.SendAll(piece, received, send_timeout);
+    to.Add(std::string_view(piece, static_cast<size_t>(received)));
     length -= received;
   }
 }
@@ -133,22 +140,39 @@ int64_t CHttpPump::PumpRequest(const std::string& head, net::Timeout timeout) {
 }
 
 void CHttpPump::PumpRequestForLength(int64_t length, net::Timeout timeout) {
-  RelayLength(client_, server_, length, config_.timeouts.request_body_receive, timeout,
-              kRequestLengthFailed);
+  CPendingOutput out(server_, timeout);
+  RelayLength(client_, out, length, config_.timeouts.request_body_receive, kRequestLengthFailed);
+  out.Flush();
 }
 
 void CHttpPump::PumpResponseForLength(int64_t length, net::Timeout timeout) {
-  RelayLength(server_, client_, length, timeout, config_.timeouts.client_send,
-              kResponseLengthFailed);
+  CPendingOutput out(client_, config_.timeouts.client_send);
+  RelayLength(server_, out, length, timeout, kResponseLengthFailed);
+  out.Flush();
 }
 
 uint64_t CHttpPump::PumpRequestForEncoding(net::Timeout timeout) {
-  return RelayChunks(client_, server_, config_.timeouts.request_body_receive, timeout,
-                     kRequestChunks);
+  CPendingOutput out(server_, timeout);
+  const uint64_t total =
+      RelayChunks(client_, out, config_.timeouts.request_body_receive, kRequestChunks);
+  out.Flush();
+  return total;
 }
 
 uint64_t CHttpPump::PumpResponseForTransferEncoding(net::Timeout timeout) {
-  return RelayChunks(server_, client_, timeout, config_.timeouts.client_send, kResponseChunks);
+  CPendingOutput out(client_, config_.timeouts.client_send);
+  const uint64_t total = RelayChunks(server_, out, timeout, kResponseChunks);
+  out.Flush();
+  return total;
+}
+
+void CHttpPump::RelayResponseBody(CPendingOutput* out, int64_t length, bool chunked,
+                                  net::Timeout timeout) {
+  if (chunked) {
+    RelayChunks(server_, *out, timeout, kResponseChunks);
+  } else if (length > 0) {
+    RelayLength(server_, *out, length, timeout, kResponseLengthFailed);
+  }
 }
 
 }  // namespace qlm::http
