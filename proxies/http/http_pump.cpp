@@ -56,15 +56,9 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds,
                                 CPendingOutput* out) {
   const net::Timeout round = config_.timeouts.response_round;
   server_.close_flag_ = 1;
-  size_t used = 0;
-  int result = server_.ReadHeaderBlock(head, &used, nullptr, round);
-  while (result == LineTimedOut) {
-    if (!client_.IsWritable() || *rounds <= 1) {
-      return false;
-    }
-    --*rounds;
-    // Lines that came before the silence stay part of the head.
-    result = server_.ContinueHeaderBlock(head, &used, round);
+  const int result = ReadResponseHead(head, rounds);
+  if (result == LineTimedOut) {
+    return false;
   }
   if (result == LineTooLong || result == LineBufferLimit || result == LineClosed ||
       result == LineUnsafe) {
@@ -117,6 +111,18 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds,
     RelayResponseBody(out, length, chunked, relay);
   }
   return false;
+}
+
+int CHttpPump::ReadResponseHead(std::string* head, int* rounds) {
+  const net::Timeout round = config_.timeouts.response_round;
+  size_t used = 0;
+  int result = server_.ReadHeaderBlock(head, &used, nullptr, round);
+  while (result == LineTimedOut && client_.IsWritable() && *rounds > 1) {
+    --*rounds;
+    // Lines that came before the silence stay part of the head.
+    result = server_.ContinueHeaderBlock(head, &used, round);
+  }
+  return result;
 }
 
 void CHttpPump::ProcessConnectionField(std::string* head, bool close_delimited) {

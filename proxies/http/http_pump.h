@@ -45,6 +45,9 @@ class CHttpPump {
   // One response head and its body; true when another head follows (1xx).
   bool PumpOneResponse(std::string* head, int* rounds, int full_rounds, CPendingOutput* out);
   void RelayUntilClose(net::Timeout timeout, CPendingOutput* out);
+  // Reads a response head in rounds of silence while the client is still
+  // there; LineTimedOut when the rounds ran out.
+  int ReadResponseHead(std::string* head, int* rounds);
   // The response body into `out` (queued bytes included).
   void RelayResponseBody(CPendingOutput* out, int64_t length, bool chunked, net::Timeout timeout);
   // Moves the server's buffered bytes into `out`.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <random>
+#include <thread>
 
 #include "proxies/http/http_wire.h"
 #include "tests/proxies/http/http_test_support.h"
@@ -184,6 +185,36 @@ TEST_F(CHttpPumpTest, RangeRequestAsksTheServerToClose) {
   EXPECT_FALSE(test::ReadHead(fd, &rest).empty());
   close(fd);
   EXPECT_NE(seen.find("\r\nConnection: close\r\nRange: bytes=0-0\r\n"), std::string::npos) << seen;
+}
+
+TEST_F(CHttpPumpTest, SilentServerEndsTheExchangeAfterItsRounds) {
+  HttpProxyConfig config = test::ShortConfig();
+  config.timeouts.response_relay = std::chrono::milliseconds(400);
+  config.timeouts.response_round = std::chrono::milliseconds(100);
+  ConfigureHttpProxy(config);
+  COrigin origin([](int fd) {
+    std::string rest;
+    test::ReadHead(fd, &rest);
+    test::ReadHead(fd, &rest, 5000);  // until the proxy gives up and closes
+  });
+  EXPECT_EQ(Exchange(origin.Port(), "GET"), "");
+}
+
+TEST_F(CHttpPumpTest, HeadCutBySilenceKeepsItsFirstLines) {
+  HttpProxyConfig config = test::ShortConfig();
+  config.timeouts.response_round = std::chrono::milliseconds(50);
+  ConfigureHttpProxy(config);
+  COrigin origin([](int fd) {
+    std::string rest;
+    test::ReadHead(fd, &rest);
+    qlm::test::WriteAll(fd, "HTTP/1.0 200 OK\r\nA: 1\r\n");
+    // Longer than one round of the proxy's head read: provokes its time-out.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    qlm::test::WriteAll(fd, "Content-Length: 2\r\n\r\nok");
+  });
+  EXPECT_EQ(Exchange(origin.Port(), "GET"),
+            "HTTP/1.0 200 OK\r\nConnection: close\r\nProxy-Connection: close\r\nA: 1\r\n"
+            "Content-Length: 2\r\n\r\nok");
 }
 
 }  // namespace
