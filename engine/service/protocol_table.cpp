@@ -9,6 +9,10 @@
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_client_thread.h"
 #endif
+#ifdef QLM_HAVE_SOCKS
+#include "proxies/socks/client_socket.h"
+#include "proxies/socks/client_thread.h"
+#endif
 
 namespace qlm::engine {
 
@@ -24,7 +28,9 @@ const std::vector<StreamProtocol>& StreamProtocols() {
 #ifdef QLM_HAVE_HTTP
       {"HTTP", Make<http::CHttpClientSocket>, http::HttpClientThreadProc},
 #endif
-      // {"SOCKS", Make<socks::CClientSocket>, socks::ClientThreadProc},
+#ifdef QLM_HAVE_SOCKS
+      {"SOCKS", Make<socks::CClientSocket>, socks::ClientThreadProc},
+#endif
   };
   return table;
 }
