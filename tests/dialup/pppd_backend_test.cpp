@@ -139,6 +139,8 @@ class PppdBackendTest : public ::testing::Test {
   std::string root_;
   std::string old_path_;
   PppdPaths paths_;
+  // Before the backend, so that it outlives every notifier call.
+  Notes notes_;
   DialUpBackendPtr backend_;
 };
 
@@ -165,7 +167,7 @@ TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
-  Notes notes;
+  Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
   std::string args = ReadFile(root_ + "/args");
@@ -208,7 +210,7 @@ TEST_F(PppdBackendTest, RefusedPasswordIsOneErrorThenSilence) {
            "exit 19\n");
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
-  Notes notes;
+  Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
   EXPECT_EQ(notes.Events(), (std::vector<std::pair<int, int>>{
@@ -221,7 +223,7 @@ TEST_F(PppdBackendTest, ExitCodeBecomesTheError) {
   FakePppd("exit 8\n");
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
-  Notes notes;
+  Notes& notes = notes_;
   DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Events().size() == 2; }));
   EXPECT_EQ(notes.Events()[1], std::make_pair(int{kRasDisconnected}, kPppdExitBase + 8));
@@ -249,7 +251,7 @@ TEST_F(PppdBackendTest, PppdThatIgnoresTheHangUpIsKilled) {
   paths_.kill_grace = 100ms;
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
-  Notes notes;
+  Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
   backend.HangUp(line);
@@ -280,7 +282,7 @@ TEST_F(PppdBackendTest, HangUpReachesPppdWhileTheEngineBlocksStopSignals) {
   sigaddset(&stop_signals, SIGTERM);
   sigaddset(&stop_signals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stop_signals, &before);
-  Notes notes;
+  Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
@@ -330,7 +332,7 @@ TEST_F(PppdBackendTest, OwnPppdsInterfaceIsNotTakenForAnotherLine) {
            std::string(kStaysUp));
   IDialUpBackend& backend = Backend();
   ASSERT_TRUE(backend.Load());
-  Notes notes;
+  Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasDeviceConnected); }));
   EXPECT_EQ(backend.EnumConnections(), std::vector<ConnectionHandle>{line});
