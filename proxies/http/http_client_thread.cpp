@@ -3,21 +3,23 @@
 #include "proxies/http/http_client_thread.h"
 
 #include <cstdio>
+#include <new>
 #include <optional>
 #include <string>
 
 #include "engine/activity_log.h"
 #include "engine/connection_limit.h"
+#include "engine/socks_pump.h"
 #include "net/winsock_errors.h"
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_pump.h"
 #include "proxies/http/http_server_socket.h"
-#include "proxies/http/http_tunnel.h"
 
 namespace qlm::http {
 namespace {
 
+constexpr const char* kOutOfMemory = "HttpClientThreadProc:Out of memory";
 constexpr const char* kLimited = "HttpClientThreadProc:Limited by maximum connections.";
 constexpr const char* kNotResolved = "HttpClientThreadProc:Remote Host is not resolved!";
 constexpr const char* kNotImplementedFormat = "HttpClientThreadProc:%s Service Not Implemented!";
@@ -150,7 +152,8 @@ void CHttpConnection::OpenTunnel(const std::string& line) {
   client_.SendBuffered(server_, config_.timeouts.request_relay);
   client_.SendAll(kTunnelEstablished.data(), static_cast<int>(kTunnelEstablished.size()),
                   config_.timeouts.request_relay);
-  RelayTunnel(client_, server_, config_.timeouts.tunnel_idle, config_.timeouts.client_send);
+  engine::CSocksPump pump(&client_, &server_, config_.timeouts.client_send);
+  pump.Pump(config_.timeouts.tunnel_idle);
 }
 
 void CHttpConnection::ReportRequest(const char* label, const std::string& line) {
@@ -177,7 +180,7 @@ int HttpClientThreadProc(engine::ConnectionContextPtr context) {
   std::optional<engine::CConnectionSlot> slot;
   try {
     if (client == nullptr) {
-      throw CBlockingSocketException("HttpClientThreadProc:Out of memory");
+      throw CBlockingSocketException(kOutOfMemory);
     }
     client->SetConfig(HttpProxyConfiguration());
     CHttpConnection connection(*context, *client);
@@ -191,6 +194,10 @@ int HttpClientThreadProc(engine::ConnectionContextPtr context) {
   } catch (const CBlockingSocketException& e) {
     const std::string text = e.GetErrorMessage() + kClosedSuffix;
     engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s", text.c_str());
+  } catch (const std::bad_alloc&) {
+    // A connection that runs out of memory ends alone; the engine goes on.
+    engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s%s", kOutOfMemory,
+                     kClosedSuffix);
   }
   engine::EndActivity(*context, engine::ThisThread(), engine::kRowMain);
   context.reset();

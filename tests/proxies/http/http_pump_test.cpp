@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <random>
 #include <thread>
 
@@ -185,6 +186,29 @@ TEST_F(CHttpPumpTest, RangeRequestAsksTheServerToClose) {
   EXPECT_FALSE(test::ReadHead(fd, &rest).empty());
   close(fd);
   EXPECT_NE(seen.find("\r\nConnection: close\r\nRange: bytes=0-0\r\n"), std::string::npos) << seen;
+}
+
+TEST_F(CHttpPumpTest, Status200SignalsTheUpdateCheckUntilItHasStarted) {
+  std::atomic<int> signals{0};
+  std::atomic<bool> started{false};
+  HttpProxyConfig config = test::ShortConfig();
+  config.signal_update_check = [&] { ++signals; };
+  config.update_check_started = [&] { return started.load(); };
+  ConfigureHttpProxy(config);
+  COrigin ok = Answering("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n");
+  COrigin missing = Answering("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+  Exchange(missing.Port(), "GET");
+  EXPECT_EQ(signals.load(), 0);
+  Exchange(ok.Port(), "GET");
+  EXPECT_EQ(signals.load(), 1);
+  started = true;
+  Exchange(ok.Port(), "GET");
+  EXPECT_EQ(signals.load(), 1);
+  config.AutoUpdate = false;
+  started = false;
+  ConfigureHttpProxy(config);
+  Exchange(ok.Port(), "GET");
+  EXPECT_EQ(signals.load(), 1);
 }
 
 TEST_F(CHttpPumpTest, SilentServerEndsTheExchangeAfterItsRounds) {
