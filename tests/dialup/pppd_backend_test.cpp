@@ -129,7 +129,7 @@ class PppdBackendTest : public ::testing::Test {
     DialParams params;
     params.entry = "provider";
     params.user = "alice";
-    params.password = "se\"cr\\et pass";
+    params.password = "se\"cr\\et pass\t";
     ConnectionHandle handle = kNoConnection;
     EXPECT_EQ(backend.Dial(params, notes.Notifier(), &handle), 0);
     EXPECT_NE(handle, kNoConnection);
@@ -176,7 +176,7 @@ TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   EXPECT_EQ(args.find("alice"), std::string::npos);
   EXPECT_EQ(args.find("cr"), std::string::npos);
   EXPECT_EQ(ReadFile(root_ + "/options.seen"),
-            "user \"alice\"\npassword \"se\\\"cr\\\\et pass\"\n");
+            "user \"alice\"\npassword \"se\\\"cr\\\\et pass\\011\"\n");
   EXPECT_EQ(ReadFile(root_ + "/options.mode"), "600\n");
   EXPECT_EQ(notes.Events(), (std::vector<std::pair<int, int>>{{kRasOpenPort, 0},
                                                               {kRasDeviceConnected, 0},
