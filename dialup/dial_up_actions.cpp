@@ -14,10 +14,11 @@
 namespace qlm::dialup {
 namespace {
 
-// The service's text for `error`, or `fallback` when it has none.
+// The service's text for `error` (at most kMaxErrorText characters, as its
+// 128-byte text buffer holds), or `fallback` when it has none.
 std::string ErrorText(IDialUpBackend& backend, int error, const char* fallback) {
   std::optional<std::string> text = backend.ErrorString(error);
-  return text && !text->empty() ? *text : std::string(fallback);
+  return text && !text->empty() ? text->substr(0, kMaxErrorText) : std::string(fallback);
 }
 
 bool IsFailure(int error) { return error != 0 && error != kRasErrorPending; }

@@ -3,6 +3,8 @@
 // a failed dial.
 #pragma once
 
+#include <cstddef>
+
 namespace qlm::dialup {
 
 inline constexpr const char* kTextConnected = "Connected";
@@ -27,5 +29,7 @@ inline constexpr const char* kServiceErrorTitle = "Quillmar Service Error Messag
 
 // Longest entry name a dial passes on.
 inline constexpr size_t kMaxEntryName = 256;
+// Longest error text taken from the dial-up service (a 128-byte buffer).
+inline constexpr size_t kMaxErrorText = 127;
 
 }  // namespace qlm::dialup

@@ -138,6 +138,10 @@ TEST_F(DialUpManagerTest, PollShowsAStatusErrorButNotPending) {
   manager_.PollStatus();
   EXPECT_EQ(manager_.StatusText(), "The remote computer did not respond.");
   EXPECT_FALSE(manager_.IsConnected());
+  // The service's texts are taken up to 127 characters.
+  line_->SetErrorString(678, std::string(127, 'x') + "y");
+  manager_.PollStatus();
+  EXPECT_EQ(manager_.StatusText(), std::string(127, 'x'));
 }
 
 TEST_F(DialUpManagerTest, MissingServiceLeavesEverythingOff) {
