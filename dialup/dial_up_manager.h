@@ -16,6 +16,9 @@
 //   ManagerChannelHooks::keep_connection (MSG_KEEP_CONNECTION):
 //       DialUpManager::Instance().KeepConnection().
 // Until Configure runs, every operation is a silent no-op (dial-up off).
+// Other folders' tests get a line that is up or down by configuring Instance()
+// with a CScriptedBackend (dialup/scripted_backend.h), adding a connection in
+// the state they need and calling PollStatus(); ResetForTest() afterwards.
 #pragma once
 
 #include <netinet/in.h>
