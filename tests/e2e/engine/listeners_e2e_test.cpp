@@ -23,7 +23,7 @@ std::vector<std::string> Sorted(std::vector<std::string> v) {
 TEST(EngineListenersE2eTest, DaemonListEqualsTheOpenedListenersKeys) {
   EngineUnderTest engine("127.0.0.21");
   const uint16_t news = engine.AddDaemon("Newsgroups");
-  const uint16_t chat = engine.AddDaemon("Chat", true, true);
+  const uint16_t dns = engine.AddDaemon("DNS", true, true);
   const uint16_t off = engine.AddDaemon("Gopher", false);
   // A second text of the same daemon that differs only in its address: with
   // UseDefaultIP it is the same listener and is not opened twice.
@@ -36,9 +36,9 @@ TEST(EngineListenersE2eTest, DaemonListEqualsTheOpenedListenersKeys) {
   ASSERT_TRUE(list.has_value());
   const std::string ip = engine.Ip();
   EXPECT_EQ(Sorted(list->lines),
-            Sorted({ip + ":Newsgroups:" + std::to_string(news), ip + ":Chat:" + std::to_string(chat)}));
+            Sorted({ip + ":Newsgroups:" + std::to_string(news), ip + ":DNS:" + std::to_string(dns)}));
   EXPECT_FALSE(IsListening(ip, off));
-  EXPECT_TRUE(IsListening(ip, chat, true));
+  EXPECT_TRUE(IsListening(ip, dns, true));
 }
 
 TEST(EngineListenersE2eTest, NewsgroupsConnectionsAreAcceptedLoggedAndClosed) {
