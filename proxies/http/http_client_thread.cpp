@@ -102,9 +102,21 @@ void CHttpConnection::ForwardHttp(const std::string& line) {
   ProcessViaHeader(&head_, client_.request_.version, LocalHostName(config_));
   ConnectAndSend(server_line, head_);
   ReportRequest(kLabelHttp, line);
+  const bool reused = server_.reused_;
   CHttpPump pump(client_, server_, context_, config_);
-  pump.PumpRequest(head_, config_.timeouts.request_relay);
+  if (pump.PumpRequest(head_, config_.timeouts.request_relay) <= 0 && reused) {
+    pump.AllowUnanswered();
+  }
   pump.Pump(config_.timeouts.response_relay);
+  if (pump.Unanswered()) {
+    // The kept connection was closed under the request: once more on a new
+    // one, as a failed send would have been.
+    server_.Close();
+    ConnectAndSend(server_line, head_);
+    CHttpPump again(client_, server_, context_, config_);
+    again.PumpRequest(head_, config_.timeouts.request_relay);
+    again.Pump(config_.timeouts.response_relay);
+  }
 }
 
 // Connect (or reuse) and send the head; the first failure is retried once on

@@ -38,7 +38,9 @@ void CHttpPump::Pump(net::Timeout timeout) {
     while (PumpOneResponse(&head, &rounds, full_rounds, &out)) {
     }
     out.Flush();
-    Finish();
+    if (!unanswered_) {
+      Finish();
+    }
   } catch (const net::CBlockingSocketException& e) {
     // What the server sent before failing still reaches the client.
     try {
@@ -60,6 +62,12 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds,
   if (result == LineTimedOut) {
     return false;
   }
+  if (result == LineClosed && allow_unanswered_ && head->empty() &&
+      server_.Buffer().Count() == 0) {
+    unanswered_ = true;
+    return false;
+  }
+  allow_unanswered_ = false;  // only the first head of the exchange
   if (result == LineTooLong || result == LineBufferLimit || result == LineClosed ||
       result == LineUnsafe) {
     // Not a head this proxy can rewrite: passed on as it came.

@@ -38,6 +38,13 @@ class CHttpPump {
   // failures are thrown on.
   void Pump(net::Timeout timeout);
 
+  // A kept server connection may close just as a request goes out on it.
+  // With this allowed, Pump leaves the client open when the server closed
+  // without a byte of response, and Unanswered() says so: the caller may send
+  // the request again on a new connection.
+  void AllowUnanswered() { allow_unanswered_ = true; }
+  bool Unanswered() const { return unanswered_; }
+
   // Response connection fields: sets the server socket's close flag.
   void ProcessConnectionField(std::string* head, bool close_delimited);
 
@@ -59,6 +66,8 @@ class CHttpPump {
   CHttpServerSocket& server_;
   const engine::ConnectionContext& context_;
   const HttpProxyConfig& config_;
+  bool allow_unanswered_ = false;
+  bool unanswered_ = false;
 };
 
 // Relays `length` bytes from `from` (its receive buffer first) to `to`, in

@@ -35,8 +35,10 @@ int CHttpServerSocket::ConnectServer(const std::string& host, uint16_t port,
                                      net::Timeout timeout) {
   if (IsOpen() && port == server_port_ && EqualsIgnoreCase(host, server_host_) && IsWritable() &&
       Buffer().Count() == 0 && !WaitReadable(net::Timeout(0))) {
+    reused_ = true;
     return 1;
   }
+  reused_ = false;
   sockaddr_in address{};
   if (!Resolve(host, port, &address)) {
     return 0;

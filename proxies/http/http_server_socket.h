@@ -41,6 +41,8 @@ class CHttpServerSocket : public CHttpBlockingSocket {
   int status_ = 0;
   std::string version_;
   std::string reason_;
+  // The last ConnectServer kept the open connection.
+  bool reused_ = false;
 
  private:
   void Open(const sockaddr_in& address, const std::string& host, uint16_t port,

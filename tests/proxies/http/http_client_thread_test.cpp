@@ -40,6 +40,7 @@ class HttpClientThreadTest : public ::testing::Test {
 
   CLogCapture log_;
   CProxyUnderTest proxy_;
+  std::atomic<bool> origin_first_{true};
 };
 
 std::string Url(uint16_t port, const std::string& path) {
@@ -93,6 +94,7 @@ TEST_F(HttpClientThreadTest, OriginThatClosedAKeptConnectionCostsOneReconnect) {
     if (test::ReadHead(fd, &rest).empty()) return;
     // Claims keep-alive, then closes anyway.
     qlm::test::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    shutdown(fd, SHUT_WR);
   });
   const int fd = Connect();
   std::string rest;
@@ -106,6 +108,34 @@ TEST_F(HttpClientThreadTest, OriginThatClosedAKeptConnectionCostsOneReconnect) {
     }
   }
   close(fd);
+  EXPECT_EQ(origin.Accepted(), 2);
+}
+
+TEST_F(HttpClientThreadTest, KeptConnectionClosedUnderTheRequestIsRetriedOnce) {
+  // Regression: a server that closed its kept connection just as the next
+  // request went out on it left the client with an empty reply.
+  std::atomic<bool> second_sent{false};
+  COrigin origin([&](int fd) {
+    std::string rest;
+    if (test::ReadHead(fd, &rest).empty()) return;
+    qlm::test::WriteAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    if (origin_first_.exchange(false)) {
+      // Wait for the next request, then close without answering it.
+      test::ReadHead(fd, &rest);
+      second_sent = true;
+    }
+  });
+  const int fd = Connect();
+  std::string rest;
+  const std::string request = "GET " + Url(origin.Port(), "/") + " HTTP/1.1\r\n\r\n";
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(qlm::test::WriteAll(fd, request));
+    EXPECT_EQ(test::ReadHead(fd, &rest), "HTTP/1.1 200 OK\r\nProxy-Connection: Keep-Alive\r\n"
+                                         "Content-Length: 2\r\n\r\n") << i;
+    EXPECT_EQ(test::ReadN(fd, 2, &rest), "ok");
+  }
+  close(fd);
+  EXPECT_TRUE(second_sent.load());
   EXPECT_EQ(origin.Accepted(), 2);
 }
 
