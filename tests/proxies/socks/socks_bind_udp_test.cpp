@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/blocking_socket.h"
+#include "net/shutdown_socket.h"
 #include "socks_test_support.h"
 #include "tests/support/loopback.h"
 #include "tests/support/wait_until.h"
@@ -204,6 +205,56 @@ TEST_F(SocksUdpTest, IdleAssociationEndsByItself) {
   EXPECT_TRUE(ClosedByPeer(fd));
   ::close(fd);
   EXPECT_TRUE(WaitUntil([&] { return harness_.AllEnded(); }));
+}
+
+// Regression: a reply too large to carry the 10-byte header in one datagram
+// made the send to the client fail, which ended the whole association for
+// every other host. It is dropped alone now; the largest that fits arrives.
+TEST_F(SocksUdpTest, ReplyTooLargeToWrapIsDroppedAndTheAssociationGoesOn) {
+  CUdpEcho echo;
+  const int udp = UdpSocket("127.0.0.1", 0);
+  const int fd = harness_.Connect();
+  const uint16_t relay = Associate(fd, "127.0.0.1", LocalPort(udp));
+  const Bytes header = Concat({{0, 0, 0, 1}, Ip("127.0.0.1"), Port(echo.port())});
+  SendTo(udp, relay, Concat({header, {'a'}}));
+  ASSERT_EQ(ReceiveDatagram(udp), Concat({header, {'a'}}));
+  const sockaddr_in outward = echo.last_sender();
+  const int remote = UdpSocket("127.0.0.9", 0);
+  const std::string too_large(65507 - 9, 'L');
+  const std::string largest(65507 - 10, 'F');
+  ::sendto(remote, too_large.data(), too_large.size(), 0,
+           reinterpret_cast<const sockaddr*>(&outward), sizeof(outward));
+  ::sendto(remote, largest.data(), largest.size(), 0, reinterpret_cast<const sockaddr*>(&outward),
+           sizeof(outward));
+  const Bytes got = ReceiveDatagram(udp);
+  ASSERT_EQ(got.size(), 65507u);
+  EXPECT_EQ(got[10], 'F');
+  SendTo(udp, relay, Concat({header, {'b'}}));
+  EXPECT_EQ(ReceiveDatagram(udp), Concat({header, {'b'}}));
+  ::close(remote);
+  ::close(fd);
+  ::close(udp);
+  EXPECT_TRUE(WaitUntil([&] { return harness_.AllEnded(); }));
+}
+
+// The engine's stop ends a BIND wait and an association at once, long
+// before their own time-outs.
+TEST_F(SocksUdpTest, EngineStopEndsBindWaitAndAssociation) {
+  SocksTimeouts slow = ShortTimeouts();
+  slow.bind_accept = std::chrono::minutes(10);
+  slow.relay_idle = std::chrono::minutes(10);
+  const int binding = harness_.Connect(slow);
+  ASSERT_TRUE(SendBytes(binding, Concat({{0x04, 0x02}, Port(0), Ip("127.0.0.5"), {0}})));
+  ASSERT_EQ(ReadBytes(binding, 8).size(), 8u);
+  const int associated = harness_.Connect(slow);
+  Associate(associated, "127.0.0.1", 5000);
+  net::CShutdownSocket::Instance().Close();
+  EXPECT_TRUE(ClosedByPeer(binding));
+  EXPECT_TRUE(ClosedByPeer(associated));
+  EXPECT_TRUE(WaitUntil([&] { return harness_.AllEnded(); }));
+  net::CShutdownSocket::Instance().ResetForTest();
+  ::close(binding);
+  ::close(associated);
 }
 
 }  // namespace
