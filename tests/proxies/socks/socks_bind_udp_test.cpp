@@ -207,6 +207,25 @@ TEST_F(SocksUdpTest, IdleAssociationEndsByItself) {
   EXPECT_TRUE(WaitUntil([&] { return harness_.AllEnded(); }));
 }
 
+TEST_F(SocksUdpTest, TargetByNameIsResolvedAndAnUnknownNameDropped) {
+  CUdpEcho echo;
+  const int udp = UdpSocket("127.0.0.1", 0);
+  const int fd = harness_.Connect();
+  const uint16_t relay = Associate(fd, "0.0.0.0", LocalPort(udp));
+  const Bytes unknown = {0, 0, 0, 3, 15, 'n', 'o', '-', 's', 'u', 'c', 'h', '.', 'i', 'n', 'v',
+                         'a', 'l', 'i', 'd'};
+  SendTo(udp, relay, Concat({unknown, Port(echo.port()), {'u'}}));
+  const Bytes named = {0, 0, 0, 3, 9, 'l', 'o', 'c', 'a', 'l', 'h', 'o', 's', 't'};
+  SendTo(udp, relay, Concat({named, Port(echo.port()), {'n'}}));
+  // The answer names the sender by address, as every relayed reply does.
+  EXPECT_EQ(ReceiveDatagram(udp),
+            Concat({{0, 0, 0, 1}, Ip("127.0.0.1"), Port(echo.port()), {'n'}}));
+  EXPECT_EQ(echo.count(), 1);
+  ::close(fd);
+  ::close(udp);
+  EXPECT_TRUE(WaitUntil([&] { return harness_.AllEnded(); }));
+}
+
 // Regression: a reply too large to carry the 10-byte header in one datagram
 // made the send to the client fail, which ended the whole association for
 // every other host. It is dropped alone now; the largest that fits arrives.
