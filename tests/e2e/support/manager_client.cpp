@@ -84,12 +84,20 @@ std::optional<link::CMsg> CManagerClient::ReceiveType(uint32_t type) {
 }
 
 bool CManagerClient::ClosedByEngine() {
-  pollfd p{fd_, POLLIN, 0};
-  if (::poll(&p, 1, static_cast<int>(read_deadline_.count())) <= 0) {
-    return false;
+  // Whatever the engine still sends before it closes is read and dropped.
+  const auto end = std::chrono::steady_clock::now() + read_deadline_;
+  char buffer[4096];
+  while (std::chrono::steady_clock::now() < end) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) {
+      continue;
+    }
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+      return true;  // closed, or reset by the engine's exit
+    }
   }
-  char byte;
-  return ::recv(fd_, &byte, 1, MSG_PEEK) == 0;
+  return false;
 }
 
 void CManagerClient::Close() {

@@ -32,8 +32,8 @@ class CManagerClient {
   std::optional<link::CMsg> Receive();
   // The next message of `type`, skipping others (log lines, activity).
   std::optional<link::CMsg> ReceiveType(uint32_t type);
-  // Whether the engine closed the connection (no bytes within the deadline
-  // count as still open).
+  // Whether the engine closes the connection within the read deadline
+  // (messages before the close are dropped).
   bool ClosedByEngine();
   void Close();
 
