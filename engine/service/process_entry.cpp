@@ -95,7 +95,8 @@ int Serve(bool print_stopping) {
   // The engine object lives until the process ends (Leave skips the static
   // destructors): detached threads keep using it.
   static Engine engine;
-  const ServiceOptions options{ManagerPortFromEnvironment()};
+  ServiceOptions options{ManagerPortFromEnvironment()};
+  options.load = LoadEngineConfiguration;
   const ServiceResult result = RunServiceBody(engine, events, options);
   CloseLog();
   return result == ServiceResult::kStopped ? 0 : 1;

@@ -23,8 +23,9 @@ struct ServiceOptions {
   // The manager port; $QUILLMAR_MANAGER_PORT may replace it (tests only).
   uint16_t manager_port;
   net::Timeout stop_pause = kStopPause;
-  // Where the configuration comes from (tests: a fixed one).
-  std::function<std::unique_ptr<EngineConfiguration>()> load = LoadEngineConfiguration;
+  // Where the configuration comes from: LoadEngineConfiguration in the
+  // engine, a fixed one in tests.
+  std::function<std::unique_ptr<EngineConfiguration>()> load;
 };
 
 // The manager port: $QUILLMAR_MANAGER_PORT when it is a port number, else 6501.
