@@ -28,6 +28,10 @@ struct EngineConfiguration {
   bool log_enable = false;
   std::string log_file;
   uint32_t max_lines = 2000;
+
+  // The loaded configuration records themselves, kept for the engine's life:
+  // the listeners' settings copies are made from them.
+  std::shared_ptr<const void> records;
 };
 
 // Reads the store through the configuration records; nothing in loading
