@@ -1,0 +1,47 @@
+// Loading and saving the "Activity" and "Log" sections.
+#include <cstdio>
+
+#include "engine/config/activity_settings.h"
+#include "engine/config/log_settings.h"
+#include "engine/config/store_values.h"
+
+namespace qlm::engine {
+
+void ExchangeActivity(ActivitySettings& settings, ConfigDirection direction) {
+  const ActivitySettings defaults;
+  if (direction == ConfigDirection::kLoad) {
+    settings.Enable = ProfileInt(kSectionActivity, "Enable", defaults.Enable);
+    settings.MaxConnections = ProfileInt(kSectionActivity, "MaxConnections", defaults.MaxConnections);
+    return;
+  }
+  CQlmstd::WriteRegProfileInt(kSectionActivity, "Enable", static_cast<int>(settings.Enable));
+  CQlmstd::WriteRegProfileInt(kSectionActivity, "MaxConnections",
+                              static_cast<int>(settings.MaxConnections));
+}
+
+std::string DefaultLogFileName(std::time_t start) {
+  char date[32];
+  std::tm local{};
+  localtime_r(&start, &local);
+  std::strftime(date, sizeof date, "%m%d%Y", &local);
+  char install_dir[256];
+  if (!CQlmstd::GetAppInstallDir(install_dir, sizeof install_dir)) {
+    return std::string(date) + ".log";
+  }
+  return std::string(install_dir) + "/" + date + ".log";
+}
+
+void ExchangeLog(LogSettings& settings, ConfigDirection direction, std::time_t start) {
+  const LogSettings defaults;
+  if (direction == ConfigDirection::kLoad) {
+    settings.FileName = ProfileString(kSectionLog, "FileName", DefaultLogFileName(start));
+    settings.Enable = ProfileInt(kSectionLog, "Enable", defaults.Enable);
+    settings.MaxLines = ProfileInt(kSectionLog, "MaxLines", defaults.MaxLines);
+    return;
+  }
+  CQlmstd::WriteRegProfileString(kSectionLog, "FileName", settings.FileName.c_str());
+  CQlmstd::WriteRegProfileInt(kSectionLog, "Enable", static_cast<int>(settings.Enable));
+  CQlmstd::WriteRegProfileInt(kSectionLog, "MaxLines", static_cast<int>(settings.MaxLines));
+}
+
+}  // namespace qlm::engine

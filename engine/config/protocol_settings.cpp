@@ -1,0 +1,143 @@
+// Loading and saving the "Daemons" section.
+#include "engine/config/protocol_settings.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "engine/config/daemon_extra.h"
+#include "engine/config/store_values.h"
+
+namespace qlm::engine {
+
+namespace {
+
+// The daemons every engine has, added on load when the store lacks them.
+struct BasicDaemon {
+  const char* name;
+  uint32_t port;
+  uint32_t enable;
+};
+constexpr BasicDaemon kBasicDaemons[] = {
+    {"DNS", 53, 1},      {"HTTP", 80, 1},     {"SOCKS", 1080, 1},   {"FTP", 21, 0},
+    {"Telnet", 23, 0},   {"RealAudio", 1090, 0}, {"Email", 110, 0},
+};
+constexpr uint32_t kEmailSecondPort = 25;
+
+ProtocolSettings* FindDaemon(std::vector<ProtocolSettings>& daemons, const std::string& name) {
+  auto it = std::find_if(daemons.begin(), daemons.end(),
+                         [&](const ProtocolSettings& p) { return p.name == name; });
+  return it == daemons.end() ? nullptr : &*it;
+}
+
+ProtocolSettings LoadDaemonEntry(const CRegKey* entry, const std::string& name) {
+  ProtocolSettings daemon;
+  daemon.name = name;
+  daemon.default_port = ReadInt(entry, "DefaultPort");
+  daemon.enable = ReadFlag(entry, "Enable", 0);
+  daemon.security = ReadFlag(entry, "Security", 0);
+  LoadDaemonExtra(entry, daemon);
+  return daemon;
+}
+
+void LoadStoredDaemons(std::vector<ProtocolSettings>& daemons) {
+  RegKey section = CQlmstd::GetAppSectionKey(kSectionDaemons);
+  if (!section) {
+    return;
+  }
+  std::string name;  // an entry without "Name" keeps the one read before it
+  for (const std::string& listener : SubKeyNames(section.get())) {
+    RegKey entry = CQlmstd::OpenSubKey(section.get(), listener.c_str());
+    if (!entry) {
+      continue;
+    }
+    ReadString(entry.get(), "Name", &name);
+    ProtocolSettings* daemon = FindDaemon(daemons, name);
+    if (!daemon) {
+      daemons.push_back(LoadDaemonEntry(entry.get(), name));
+      daemon = &daemons.back();
+    }
+    daemon->listeners.push_back(listener);
+  }
+}
+
+void AddBasicDaemons(std::vector<ProtocolSettings>& daemons, const std::string& host_address) {
+  for (const BasicDaemon& basic : kBasicDaemons) {
+    if (FindDaemon(daemons, basic.name)) {
+      continue;
+    }
+    ProtocolSettings daemon;
+    daemon.name = basic.name;
+    daemon.default_port = basic.port;
+    daemon.enable = basic.enable;
+    daemon.listeners.push_back(host_address + ":" + std::to_string(basic.port));
+    if (daemon.name == "DNS") {
+      daemon.extra = DnsSettings{};
+    } else if (daemon.name == "Email") {
+      daemon.extra = EmailSettings{};
+      daemon.listeners.push_back(host_address + ":" + std::to_string(kEmailSecondPort));
+    }
+    daemons.push_back(std::move(daemon));
+  }
+}
+
+void SaveDaemonEntry(const CRegKey* section, const ProtocolSettings& daemon,
+                     const std::string& listener) {
+  RegKey entry = CQlmstd::CreateSubKey(section, listener.substr(0, kDaemonListenerMax).c_str());
+  if (!entry) {
+    return;
+  }
+  WriteInt(entry.get(), "DefaultPort", daemon.default_port);
+  WriteFlag(entry.get(), "Enable", daemon.enable);
+  WriteFlag(entry.get(), "Security", daemon.security);
+  WriteString(entry.get(), "Name", daemon.name);
+  SaveDaemonExtra(entry.get(), daemon);
+}
+
+}  // namespace
+
+std::string HostFirstAddress() {
+  char host[256];
+  if (gethostname(host, sizeof host) != 0) {
+    return "127.0.0.1";
+  }
+  host[sizeof host - 1] = '\0';
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(host, nullptr, &hints, &result) != 0 || !result) {
+    return "127.0.0.1";
+  }
+  char text[INET_ADDRSTRLEN] = "127.0.0.1";
+  inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr, text,
+            sizeof text);
+  freeaddrinfo(result);
+  return text;
+}
+
+void ExchangeDaemons(std::vector<ProtocolSettings>& daemons, ConfigDirection direction,
+                     const std::string& host_address) {
+  if (direction == ConfigDirection::kLoad) {
+    daemons.clear();
+    LoadStoredDaemons(daemons);
+    AddBasicDaemons(daemons, host_address);
+    return;
+  }
+  CQlmstd::InTransaction([&] {
+    CQlmstd::WriteRegProfileString(kSectionDaemons, nullptr, nullptr);
+    RegKey section = CQlmstd::GetAppSectionKey(kSectionDaemons);
+    if (!section) {
+      return false;
+    }
+    for (const ProtocolSettings& daemon : daemons) {
+      for (const std::string& listener : daemon.listeners) {
+        SaveDaemonEntry(section.get(), daemon, listener);
+      }
+    }
+    return true;
+  });
+}
+
+}  // namespace qlm::engine
