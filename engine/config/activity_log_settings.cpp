@@ -14,8 +14,8 @@ void ExchangeActivity(ActivitySettings& settings, ConfigDirection direction) {
     settings.MaxConnections = ProfileInt(kSectionActivity, "MaxConnections", defaults.MaxConnections);
     return;
   }
-  CQlmstd::WriteRegProfileInt(kSectionActivity, "Enable", static_cast<int>(settings.Enable));
-  CQlmstd::WriteRegProfileInt(kSectionActivity, "MaxConnections",
+  qlmstd::CQlmstd::WriteRegProfileInt(kSectionActivity, "Enable", static_cast<int>(settings.Enable));
+  qlmstd::CQlmstd::WriteRegProfileInt(kSectionActivity, "MaxConnections",
                               static_cast<int>(settings.MaxConnections));
 }
 
@@ -25,7 +25,7 @@ std::string DefaultLogFileName(std::time_t start) {
   localtime_r(&start, &local);
   std::strftime(date, sizeof date, "%m%d%Y", &local);
   char install_dir[256];
-  if (!CQlmstd::GetAppInstallDir(install_dir, sizeof install_dir)) {
+  if (!qlmstd::CQlmstd::GetAppInstallDir(install_dir, sizeof install_dir)) {
     return std::string(date) + ".log";
   }
   return std::string(install_dir) + "/" + date + ".log";
@@ -39,9 +39,9 @@ void ExchangeLog(LogSettings& settings, ConfigDirection direction, std::time_t s
     settings.MaxLines = ProfileInt(kSectionLog, "MaxLines", defaults.MaxLines);
     return;
   }
-  CQlmstd::WriteRegProfileString(kSectionLog, "FileName", settings.FileName.c_str());
-  CQlmstd::WriteRegProfileInt(kSectionLog, "Enable", static_cast<int>(settings.Enable));
-  CQlmstd::WriteRegProfileInt(kSectionLog, "MaxLines", static_cast<int>(settings.MaxLines));
+  qlmstd::CQlmstd::WriteRegProfileString(kSectionLog, "FileName", settings.FileName.c_str());
+  qlmstd::CQlmstd::WriteRegProfileInt(kSectionLog, "Enable", static_cast<int>(settings.Enable));
+  qlmstd::CQlmstd::WriteRegProfileInt(kSectionLog, "MaxLines", static_cast<int>(settings.MaxLines));
 }
 
 }  // namespace qlm::engine

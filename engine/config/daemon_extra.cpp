@@ -7,7 +7,7 @@ namespace qlm::engine {
 
 namespace {
 
-EmailSettings LoadEmail(const CRegKey* entry) {
+EmailSettings LoadEmail(const qlmstd::CStoreKey& entry) {
   EmailSettings email;
   ReadString(entry, "Pop3S_ip", &email.Pop3S_ip);
   ReadString(entry, "SmtpS_ip", &email.SmtpS_ip);
@@ -20,7 +20,7 @@ EmailSettings LoadEmail(const CRegKey* entry) {
   return email;
 }
 
-DnsSettings LoadDns(const CRegKey* entry) {
+DnsSettings LoadDns(const qlmstd::CStoreKey& entry) {
   DnsSettings dns;
   dns.Broadcast = ReadFlag(entry, "Broadcast", 1);
   dns.Forward = ReadFlag(entry, "Forward", 0);
@@ -29,7 +29,7 @@ DnsSettings LoadDns(const CRegKey* entry) {
   return dns;
 }
 
-DhcpSettings LoadDhcp(const CRegKey* entry) {
+DhcpSettings LoadDhcp(const qlmstd::CStoreKey& entry) {
   DhcpSettings dhcp;
   ReadString(entry, "FromAddr", &dhcp.FromAddr);
   ReadString(entry, "ToAddr", &dhcp.ToAddr);
@@ -46,7 +46,7 @@ DhcpSettings LoadDhcp(const CRegKey* entry) {
   return dhcp;
 }
 
-void SaveEmail(const CRegKey* entry, const EmailSettings& email) {
+void SaveEmail(const qlmstd::CStoreKey& entry, const EmailSettings& email) {
   WriteString(entry, "Pop3S_ip", email.Pop3S_ip);
   WriteString(entry, "SmtpS_ip", email.SmtpS_ip);
   WriteString(entry, "Pop3Delimiter", std::string(1, email.Pop3Delimiter));
@@ -55,16 +55,16 @@ void SaveEmail(const CRegKey* entry, const EmailSettings& email) {
   WriteInt(entry, "SmtpProxyPort", email.SmtpProxyPort);
 }
 
-void SaveDns(const CRegKey* entry, const DnsSettings& dns) {
+void SaveDns(const qlmstd::CStoreKey& entry, const DnsSettings& dns) {
   WriteFlag(entry, "Broadcast", dns.Broadcast);
   WriteFlag(entry, "Forward", dns.Forward);
   WriteInt(entry, "TTL", dns.TTL);
   for (const std::string& server : dns.Servers) {
-    CQlmstd::CreateSubKey(entry, server.c_str());
+    entry.Open(server, true);
   }
 }
 
-void SaveDhcp(const CRegKey* entry, const DhcpSettings& dhcp) {
+void SaveDhcp(const qlmstd::CStoreKey& entry, const DhcpSettings& dhcp) {
   WriteString(entry, "FromAddr", dhcp.FromAddr);
   WriteString(entry, "ToAddr", dhcp.ToAddr);
   WriteString(entry, "Netmask", dhcp.Netmask);
@@ -78,7 +78,7 @@ void SaveDhcp(const CRegKey* entry, const DhcpSettings& dhcp) {
 
 }  // namespace
 
-void LoadDaemonExtra(const CRegKey* entry, ProtocolSettings& daemon) {
+void LoadDaemonExtra(const qlmstd::CStoreKey& entry, ProtocolSettings& daemon) {
   if (daemon.name == "Email") {
     daemon.extra = LoadEmail(entry);
   } else if (daemon.name == "DNS") {
@@ -90,7 +90,7 @@ void LoadDaemonExtra(const CRegKey* entry, ProtocolSettings& daemon) {
   }
 }
 
-void SaveDaemonExtra(const CRegKey* entry, const ProtocolSettings& daemon) {
+void SaveDaemonExtra(const qlmstd::CStoreKey& entry, const ProtocolSettings& daemon) {
   if (const EmailSettings* email = daemon.Email()) {
     SaveEmail(entry, *email);
   } else if (const DnsSettings* dns = daemon.Dns()) {

@@ -3,13 +3,14 @@
 
 #include "engine/config/protocol_settings.h"
 #include "qlmstd/qlmstd.h"
+#include "qlmstd/store_key.h"
 
 namespace qlm::engine {
 
 // Reads the extra values for "Email", "DNS" or "DHCP" into daemon.extra
 // (nothing for other names). Every listed value overwrites the default; a
 // missing integer gives 0.
-void LoadDaemonExtra(const CRegKey* entry, ProtocolSettings& daemon);
-void SaveDaemonExtra(const CRegKey* entry, const ProtocolSettings& daemon);
+void LoadDaemonExtra(const qlmstd::CStoreKey& entry, ProtocolSettings& daemon);
+void SaveDaemonExtra(const qlmstd::CStoreKey& entry, const ProtocolSettings& daemon);
 
 }  // namespace qlm::engine

@@ -44,13 +44,13 @@ constexpr StringValue kStringValues[] = {
 // the saved section.
 void ApplyDialUpFlags(const GeneralSettings& settings) {
   if (settings.DialUpManaged) {
-    CQlmstd::EnableAutodial(false);
-    CQlmstd::SetAutoIdleDisconnect(settings.DisconnectIdle != 0,
+    qlmstd::CQlmstd::EnableAutodial(false);
+    qlmstd::CQlmstd::SetAutoIdleDisconnect(settings.DisconnectIdle != 0,
                                    static_cast<uint8_t>(settings.DisconnectIdleTime & 0xFF));
   } else {
-    CQlmstd::EnableAutodial(settings.UseDialUp != 0);
+    qlmstd::CQlmstd::EnableAutodial(settings.UseDialUp != 0);
   }
-  CQlmstd::EnableAutoLoad(settings.AutoLoad != 0);
+  qlmstd::CQlmstd::EnableAutoLoad(settings.AutoLoad != 0);
 }
 
 }  // namespace
@@ -67,11 +67,11 @@ void ExchangeGeneral(GeneralSettings& settings, ConfigDirection direction) {
     return;
   }
   for (const auto& value : kIntValues) {
-    CQlmstd::WriteRegProfileInt(kSectionGeneral, value.name,
+    qlmstd::CQlmstd::WriteRegProfileInt(kSectionGeneral, value.name,
                                 static_cast<int>(settings.*value.member));
   }
   for (const auto& value : kStringValues) {
-    CQlmstd::WriteRegProfileString(kSectionGeneral, value.name,
+    qlmstd::CQlmstd::WriteRegProfileString(kSectionGeneral, value.name,
                                    (settings.*value.member).c_str());
   }
   ApplyDialUpFlags(settings);

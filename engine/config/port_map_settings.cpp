@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t kPortMapNameMax = 64;  // subkey names read on load
 
-PortMapSettings LoadMapEntry(const CRegKey* entry, const std::string& name,
+PortMapSettings LoadMapEntry(const qlmstd::CStoreKey& entry, const std::string& name,
                              const std::string& protocol) {
   PortMapSettings map;
   map.name = name;
@@ -26,34 +26,34 @@ PortMapSettings LoadMapEntry(const CRegKey* entry, const std::string& name,
   return map;
 }
 
-void SaveMapEntry(const CRegKey* section, const PortMapSettings& map, const std::string& listener) {
+void SaveMapEntry(const qlmstd::CStoreKey& section, const PortMapSettings& map, const std::string& listener) {
   const std::string key = listener.substr(0, kPortMapListenerMax) + "/" + map.protocol;
-  RegKey entry = CQlmstd::CreateSubKey(section, key.c_str());
+  qlmstd::CStoreKey entry = section.Open(key, true);
   if (!entry) {
     return;
   }
-  WriteString(entry.get(), "Name", map.name);
-  WriteInt(entry.get(), "RemotePort", map.remote_port);
-  WriteInt(entry.get(), "OutPort", map.out_port);
-  WriteInt(entry.get(), "ClientPort", map.client_port);
-  WriteFlag(entry.get(), "Enable", map.enable);
-  WriteFlag(entry.get(), "BiUDP", map.bi_udp);
-  WriteString(entry.get(), "RemoteServer", map.remote_server);
-  WriteString(entry.get(), "Rule", map.rule);
+  WriteString(entry, "Name", map.name);
+  WriteInt(entry, "RemotePort", map.remote_port);
+  WriteInt(entry, "OutPort", map.out_port);
+  WriteInt(entry, "ClientPort", map.client_port);
+  WriteFlag(entry, "Enable", map.enable);
+  WriteFlag(entry, "BiUDP", map.bi_udp);
+  WriteString(entry, "RemoteServer", map.remote_server);
+  WriteString(entry, "Rule", map.rule);
 }
 
 void LoadMaps(std::vector<PortMapSettings>& maps) {
-  RegKey section = CQlmstd::GetAppSectionKey(kSectionPortMap);
+  qlmstd::CStoreKey section = qlmstd::CQlmstd::GetAppSectionKey(kSectionPortMap);
   if (!section) {
     return;
   }
   std::string name;
-  for (std::string key_name : SubKeyNames(section.get())) {
-    RegKey entry = CQlmstd::OpenSubKey(section.get(), key_name.c_str());
+  for (std::string key_name : SubKeyNames(section)) {
+    qlmstd::CStoreKey entry = section.Open(key_name, false);
     if (!entry) {
       continue;
     }
-    ReadString(entry.get(), "Name", &name);
+    ReadString(entry, "Name", &name);
     key_name = key_name.substr(0, kPortMapNameMax);
     const size_t slash = key_name.find('/');
     const std::string listener = key_name.substr(0, slash);
@@ -61,7 +61,7 @@ void LoadMaps(std::vector<PortMapSettings>& maps) {
     auto it = std::find_if(maps.begin(), maps.end(),
                            [&](const PortMapSettings& m) { return m.name == name; });
     if (it == maps.end()) {
-      maps.push_back(LoadMapEntry(entry.get(), name, protocol));
+      maps.push_back(LoadMapEntry(entry, name, protocol));
       it = maps.end() - 1;
     }
     it->listeners.push_back(listener);
@@ -76,15 +76,15 @@ void ExchangePortMaps(std::vector<PortMapSettings>& maps, ConfigDirection direct
     LoadMaps(maps);
     return;
   }
-  CQlmstd::InTransaction([&] {
-    CQlmstd::WriteRegProfileString(kSectionPortMap, nullptr, nullptr);
-    RegKey section = CQlmstd::GetAppSectionKey(kSectionPortMap);
+  SaveSectionInTransaction([&] {
+    qlmstd::CQlmstd::WriteRegProfileString(kSectionPortMap, nullptr, nullptr);
+    qlmstd::CStoreKey section = qlmstd::CQlmstd::GetAppSectionKey(kSectionPortMap);
     if (!section) {
       return false;
     }
     for (const PortMapSettings& map : maps) {
       for (const std::string& listener : map.listeners) {
-        SaveMapEntry(section.get(), map, listener);
+        SaveMapEntry(section, map, listener);
       }
     }
     return true;

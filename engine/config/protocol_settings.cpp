@@ -32,7 +32,7 @@ ProtocolSettings* FindDaemon(std::vector<ProtocolSettings>& daemons, const std::
   return it == daemons.end() ? nullptr : &*it;
 }
 
-ProtocolSettings LoadDaemonEntry(const CRegKey* entry, const std::string& name) {
+ProtocolSettings LoadDaemonEntry(const qlmstd::CStoreKey& entry, const std::string& name) {
   ProtocolSettings daemon;
   daemon.name = name;
   daemon.default_port = ReadInt(entry, "DefaultPort");
@@ -43,20 +43,20 @@ ProtocolSettings LoadDaemonEntry(const CRegKey* entry, const std::string& name) 
 }
 
 void LoadStoredDaemons(std::vector<ProtocolSettings>& daemons) {
-  RegKey section = CQlmstd::GetAppSectionKey(kSectionDaemons);
+  qlmstd::CStoreKey section = qlmstd::CQlmstd::GetAppSectionKey(kSectionDaemons);
   if (!section) {
     return;
   }
   std::string name;  // an entry without "Name" keeps the one read before it
-  for (const std::string& listener : SubKeyNames(section.get())) {
-    RegKey entry = CQlmstd::OpenSubKey(section.get(), listener.c_str());
+  for (const std::string& listener : SubKeyNames(section)) {
+    qlmstd::CStoreKey entry = section.Open(listener, false);
     if (!entry) {
       continue;
     }
-    ReadString(entry.get(), "Name", &name);
+    ReadString(entry, "Name", &name);
     ProtocolSettings* daemon = FindDaemon(daemons, name);
     if (!daemon) {
-      daemons.push_back(LoadDaemonEntry(entry.get(), name));
+      daemons.push_back(LoadDaemonEntry(entry, name));
       daemon = &daemons.back();
     }
     daemon->listeners.push_back(listener);
@@ -83,17 +83,17 @@ void AddBasicDaemons(std::vector<ProtocolSettings>& daemons, const std::string& 
   }
 }
 
-void SaveDaemonEntry(const CRegKey* section, const ProtocolSettings& daemon,
+void SaveDaemonEntry(const qlmstd::CStoreKey& section, const ProtocolSettings& daemon,
                      const std::string& listener) {
-  RegKey entry = CQlmstd::CreateSubKey(section, listener.substr(0, kDaemonListenerMax).c_str());
+  qlmstd::CStoreKey entry = section.Open(listener.substr(0, kDaemonListenerMax), true);
   if (!entry) {
     return;
   }
-  WriteInt(entry.get(), "DefaultPort", daemon.default_port);
-  WriteFlag(entry.get(), "Enable", daemon.enable);
-  WriteFlag(entry.get(), "Security", daemon.security);
-  WriteString(entry.get(), "Name", daemon.name);
-  SaveDaemonExtra(entry.get(), daemon);
+  WriteInt(entry, "DefaultPort", daemon.default_port);
+  WriteFlag(entry, "Enable", daemon.enable);
+  WriteFlag(entry, "Security", daemon.security);
+  WriteString(entry, "Name", daemon.name);
+  SaveDaemonExtra(entry, daemon);
 }
 
 }  // namespace
@@ -125,15 +125,15 @@ void ExchangeDaemons(std::vector<ProtocolSettings>& daemons, ConfigDirection dir
     AddBasicDaemons(daemons, host_address);
     return;
   }
-  CQlmstd::InTransaction([&] {
-    CQlmstd::WriteRegProfileString(kSectionDaemons, nullptr, nullptr);
-    RegKey section = CQlmstd::GetAppSectionKey(kSectionDaemons);
+  SaveSectionInTransaction([&] {
+    qlmstd::CQlmstd::WriteRegProfileString(kSectionDaemons, nullptr, nullptr);
+    qlmstd::CStoreKey section = qlmstd::CQlmstd::GetAppSectionKey(kSectionDaemons);
     if (!section) {
       return false;
     }
     for (const ProtocolSettings& daemon : daemons) {
       for (const std::string& listener : daemon.listeners) {
-        SaveDaemonEntry(section.get(), daemon, listener);
+        SaveDaemonEntry(section, daemon, listener);
       }
     }
     return true;
