@@ -1,0 +1,26 @@
+// Where the engine's service lives: systemd, when it runs. Tests point the
+// paths elsewhere (a marker that does not exist, a stand-in systemctl).
+#pragma once
+
+#include <string>
+
+namespace qlm::qlmstd {
+
+inline constexpr const char* kUnitFileName = "QuillmarService.service";
+inline constexpr const char* kEngineProgram = "qlmsvr";
+inline constexpr const char* kManagerProgram = "quillmar";
+
+struct ServiceControlPaths {
+  std::string systemd_marker = "/run/systemd/system";  // exists when systemd runs
+  std::string unit_folder = "/etc/systemd/system";
+  std::string systemctl = "systemctl";
+};
+
+// The paths the service functions use (process-wide; set before use).
+ServiceControlPaths GetServiceControlPaths();
+void SetServiceControlPaths(const ServiceControlPaths& paths);
+
+// The unit text running `program` in its service mode.
+std::string ServiceUnitText(const std::string& program);
+
+}  // namespace qlm::qlmstd
