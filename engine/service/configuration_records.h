@@ -1,4 +1,4 @@
-// The configuration records the engine loads at start-up.
+// The configuration records the engine loads once at start-up.
 #pragma once
 
 #include "engine/config/activity_settings.h"
