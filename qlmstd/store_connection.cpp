@@ -37,6 +37,8 @@ void Bind(sqlite3_stmt* stmt, const std::vector<SqlArg>& args) {
     } else if (a.kind == SqlArg::Kind::kText) {
       sqlite3_bind_text(stmt, at, a.text.data(), static_cast<int>(a.text.size()),
                         SQLITE_TRANSIENT);
+    } else if (a.blob.empty()) {
+      sqlite3_bind_zeroblob(stmt, at, 0);  // an empty value, not a missing one
     } else {
       sqlite3_bind_blob(stmt, at, a.blob.data(), static_cast<int>(a.blob.size()),
                         SQLITE_TRANSIENT);

@@ -62,7 +62,7 @@ int Run(const std::vector<std::string>& a, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(
         std::filesystem::path(CStoreConnection::StorePath()).parent_path(), ec);
-    ok = RegInit(a.size() == 2 ? a[1] : ProgramFolder(), error);
+    ok = RegInit(a.size() == 2 ? a[1] : std::string(), ProgramFolder(), error);
   } else if (command == "get" && a.size() == 3) {
     ok = RegGet(a[1], a[2], text, error);
     text += "\n";

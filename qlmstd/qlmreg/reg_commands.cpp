@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "qlmstd/qlmreg/reg_text_parser.h"
+#include "qlmstd/qlmstd.h"
 #include "qlmstd/store_transaction.h"
 
 namespace qlm::qlmstd {
@@ -136,15 +137,16 @@ bool ApplyChange(const RegChange& c, std::string& error) {
 
 }  // namespace
 
-bool RegInit(const std::string& install_dir, std::string& error) {
+bool RegInit(const std::string& install_dir, const std::string& default_dir, std::string& error) {
   CStoreTransaction transaction;
   CStoreKey root = OpenPath("", true);
   if (!transaction.Active() || !root) {
     error = "cannot open the store";
     return false;
   }
-  if ((!install_dir.empty() || !root.Query("InstallDir")) &&
-      !root.SetString("InstallDir", install_dir)) {
+  bool given = !install_dir.empty();
+  if ((given || !root.Query(kInstallDirValue)) &&
+      !root.SetString(kInstallDirValue, given ? install_dir : default_dir)) {
     error = "cannot write InstallDir";
     return false;
   }

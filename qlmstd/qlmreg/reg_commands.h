@@ -11,7 +11,9 @@ namespace qlm::qlmstd {
 // The product root below HKEY_LOCAL_MACHINE.
 inline constexpr const char* kProductRootPath = "SOFTWARE\\Kestrela\\Quillmar\\2.6";
 
-bool RegInit(const std::string& install_dir, std::string& error);
+// Creates the product root; sets "InstallDir" to `install_dir` when given,
+// else to `default_dir` when it has none yet.
+bool RegInit(const std::string& install_dir, const std::string& default_dir, std::string& error);
 bool RegExport(const std::string& key, std::string& text, std::string& error);
 // All or nothing: one transaction; a faulty line changes nothing.
 bool RegImport(const std::string& text, std::string& error);

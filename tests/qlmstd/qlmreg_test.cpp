@@ -1,0 +1,101 @@
+// qlmreg driven as a program: round trip through export and import, the
+// single-value commands, and refused input that leaves the store unchanged.
+#include <gtest/gtest.h>
+
+#include "tests/qlmstd/store_fixture.h"
+#include "tests/support/child_process.h"
+
+namespace qlm::qlmstd {
+namespace {
+
+class QlmregTest : public StoreTest {
+ protected:
+  test::RunResult Reg(std::vector<std::string> args, std::optional<std::string> input = {},
+                      const std::string& store = {}) {
+    args.insert(args.begin(), QLM_BIN_DIR "/qlmreg");
+    return test::Run(args, {{"QUILLMAR_STORE", store.empty() ? store_ : store}}, input);
+  }
+};
+
+constexpr const char* kStoreText =
+    "[]\n"
+    "\"InstallDir\"=\"/opt/quillmar\"\n"
+    "\n"
+    "[Daemons]\n"
+    "\n"
+    "[Daemons\\127.0.0.1:53]\n"
+    "\"Broadcast\"=hex:01\n"
+    "\"Name\"=\"DNS\"\n"
+    "\"TTL\"=dword:00002a30\n"
+    "\n"
+    "[Daemons\\127.0.0.1:53\\8.8.8.8]\n"
+    "\n"
+    "[General]\n"
+    "\"DefaultIP\"=\"C:\\\\q \\\"x\\\"\"\n"
+    "\"Empty\"=hex:\n"
+    "\n";
+
+TEST_F(QlmregTest, ExportPipedIntoImportOnAnEmptyStoreGivesTheSameStore) {
+  ASSERT_EQ(Reg({"import", "-"}, kStoreText).code, 0);
+  test::RunResult exported = Reg({"export"});
+  ASSERT_EQ(exported.code, 0) << exported.err;
+  EXPECT_EQ(exported.out, kStoreText);
+  std::string other = dir_ + "/other.db";
+  ASSERT_EQ(Reg({"import", "-"}, exported.out, other).code, 0);
+  EXPECT_EQ(Reg({"export"}, {}, other).out, exported.out);
+  EXPECT_EQ(Reg({"export", "daemons\\127.0.0.1:53"}).out,
+            "[daemons\\127.0.0.1:53]\n\"Broadcast\"=hex:01\n\"Name\"=\"DNS\"\n"
+            "\"TTL\"=dword:00002a30\n\n[daemons\\127.0.0.1:53\\8.8.8.8]\n\n");
+}
+
+TEST_F(QlmregTest, SingleValueCommands) {
+  ASSERT_EQ(Reg({"init", "/opt/q"}).code, 0);
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, "/opt/q\n");
+  EXPECT_EQ(Reg({"set", "Activity", "MaxConnections", "dword", "2000"}).code, 0);
+  EXPECT_EQ(Reg({"set", "Daemons\\1.2.3.4:80", "Enable", "binary", "01"}).code, 0);
+  EXPECT_EQ(Reg({"set", "General", "DefaultIP", "sz", "10.0.0.1"}).code, 0);
+  EXPECT_EQ(Reg({"get", "ACTIVITY", "maxconnections"}).out, "2000\n");
+  EXPECT_EQ(Reg({"get", "Daemons\\1.2.3.4:80", "Enable"}).out, "01\n");
+  EXPECT_EQ(Reg({"get", "General", "DefaultIP"}).out, "10.0.0.1\n");
+  // init again keeps the install folder unless one is given.
+  ASSERT_EQ(Reg({"init"}).code, 0);
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, "/opt/q\n");
+  EXPECT_EQ(Reg({"delete", "General", "DefaultIP"}).code, 0);
+  EXPECT_EQ(Reg({"get", "General", "DefaultIP"}).code, 1);
+  EXPECT_EQ(Reg({"delete", "Daemons"}).code, 0);
+  EXPECT_EQ(Reg({"delete", "Daemons"}).code, 1);
+  EXPECT_EQ(Reg({"set", "General", "X", "dword", "-1"}).code, 1);
+  EXPECT_EQ(Reg({"set", "General", "X", "qword", "1"}).code, 1);
+  EXPECT_EQ(Reg({"bogus"}).code, 2);
+  // Keys outside the product root by their top key's name.
+  EXPECT_EQ(Reg({"set", "HKEY_CURRENT_USER\\Software\\X", "EnableAutodial", "binary", "00,01"})
+                .code,
+            0);
+  EXPECT_EQ(Reg({"get", "HKEY_CURRENT_USER\\Software\\X", "EnableAutodial"}).out, "00,01\n");
+}
+
+TEST_F(QlmregTest, BadInputIsRefusedWithItsLineAndChangesNothing) {
+  ASSERT_EQ(Reg({"import", "-"}, kStoreText).code, 0);
+  std::string before = Reg({"export"}).out;
+  struct Case {
+    const char* text;
+    const char* message;
+  } cases[] = {
+      {"[General]\n\"A\"=dword:1\n\"B\"=qword:1\n", "qlmreg: line 3: unknown value type"},
+      {"[-Daemons]\n[General]\n\"A\"=hex:zz\n", "qlmreg: line 3: bad hex byte"},
+      {"[General]\n\"A\"=dword:1\n[PortMap\n", "qlmreg: line 3: missing \"]\""},
+      {"[-Daemons]\n[General]\n\"A\"=\"open\n", "qlmreg: line 3: unterminated string"},
+  };
+  for (const Case& c : cases) {
+    test::RunResult r = Reg({"import", "-"}, c.text);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+    EXPECT_EQ(Reg({"export"}).out, before);
+  }
+  test::RunResult missing = Reg({"import", dir_ + "/no-such-file"});
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_EQ(Reg({"export"}).out, before);
+}
+
+}  // namespace
+}  // namespace qlm::qlmstd
