@@ -186,20 +186,10 @@ bool EngineUnderTest::Start(std::chrono::milliseconds deadline) {
   }
   Launch();
   const int pid = launcher_.empty() ? 0 : process_->Pid();
+  // Awaited without connecting: a connection to the manager port would be a
+  // manager of its own, which could take the channel from the test's manager.
   const bool manager = WaitUntil(
-      [&] {
-        if (!process_->Running()) {
-          return true;
-        }
-        if (pid > 0) {
-          return IsListening(ip_, manager_port_, false, pid);
-        }
-        const int fd = ConnectTcp(ip_, manager_port_);
-        if (fd >= 0) {
-          ::close(fd);
-        }
-        return fd >= 0;
-      },
+      [&] { return !process_->Running() || IsListening(ip_, manager_port_, false, pid); },
       deadline);
   if (!manager || !process_->Running()) {
     ADD_FAILURE() << "the engine did not open its manager port; standard error:\n"

@@ -1,6 +1,8 @@
 // The engine under test: a temporary folder with its own store
 // (QUILLMAR_STORE) and run-time folder (QUILLMAR_RUNDIR), a service address of
-// its own in 127.0.0.0/8, free ports, `qlmsvr -debug` started and awaited,
+// its own in 127.0.0.0/8, free ports, `qlmsvr -debug` started and awaited
+// (until its manager port and listeners listen, read from /proc/net without
+// connecting, so no connection of the fixture's disturbs a test's),
 // its log file readable, and at the end SIGTERM with the exit code checked.
 //
 // Typical use:
@@ -60,7 +62,7 @@ class EngineUnderTest {
   // --- Running ---
 
   // Writes the store with qlmreg, starts `qlmsvr -debug`, and waits until the
-  // manager port accepts a connection and every awaited listener listens.
+  // manager port and every awaited listener listen.
   // false (with the reason in a gtest failure) when that does not happen.
   bool Start(std::chrono::milliseconds deadline = std::chrono::seconds(10));
   // The two halves of Start: the store, then the engine without waiting.
