@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SOCKS benchmark: single-stream CONNECT throughput, CONNECT set-up rate, and
 # for Quillmar the resident memory while it holds many idle relayed
-# connections; Quillmar's SOCKS server against a direct loopback copy, Dante
+# connections; Quillmar's engine (qlmsvr with a SOCKS daemon, when built) and
+# its SOCKS server alone in a process, against a direct loopback copy, Dante
 # (danted) and microsocks, all on 127.0.0.1, in one run.
 # Usage: socks_bench.sh [BUILD] ; env MIB (stream size, default 1024),
 # SECONDS_SETUP (default 5), HOLD (idle connections, default 2000).
@@ -44,6 +45,30 @@ qlm_port=$(free_port)
 qlm_pid=$!
 pids+=($qlm_pid)
 
+# The engine, from a store of its own, when it is built.
+engine_port=""
+if [ -x "$build/bin/qlmsvr" ] && [ -x "$build/bin/qlmreg" ]; then
+  engine_port=$(free_port)
+  dword() { printf 'dword:%08x' "$1"; }
+  store_env=(QUILLMAR_STORE="$work/quillmar.db" QUILLMAR_RUNDIR="$work/run"
+             QUILLMAR_MANAGER_PORT="$(free_port)")
+  {
+    printf '[General]\n"UseDefaultIP"=%s\n"DefaultIP"="127.0.0.1"\n\n' "$(dword 1)"
+    printf '[Activity]\n"Enable"=%s\n"MaxConnections"=%s\n\n' "$(dword 0)" "$(dword 5000)"
+    printf '[Log]\n"FileName"="%s"\n"Enable"=%s\n\n' "$work/engine.log" "$(dword 0)"
+    for name in DNS HTTP SOCKS FTP Telnet RealAudio Email; do
+      if [ "$name" = SOCKS ]; then port=$engine_port; enable=01; else port=$(free_port); enable=00; fi
+      printf '[Daemons\\127.0.0.1:%s]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:%s\n"Security"=hex:00\n\n' \
+        "$port" "$name" "$(dword "$port")" "$enable"
+    done
+  } > "$work/store.txt"
+  env "${store_env[@]}" "$build/bin/qlmreg" init "$work" > /dev/null
+  env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
+  env "${store_env[@]}" "$build/bin/qlmsvr" -debug > "$work/engine.out" 2>&1 &
+  engine_pid=$!
+  pids+=($engine_pid)
+fi
+
 dante_port=$(free_port)
 cat > "$work/danted.conf" <<CONF
 logoutput: $work/danted.log
@@ -64,9 +89,12 @@ microsocks -i 127.0.0.1 -p "$micro_port" > "$work/microsocks.out" 2>&1 &
 pids+=($!)
 
 wait_port "$qlm_port"; wait_port "$dante_port"; wait_port "$micro_port"
+servers=("direct:0")
+[ -z "$engine_port" ] || { wait_port "$engine_port"; servers+=("qlmsvr:$engine_port"); }
+servers+=("standalone:$qlm_port" "dante:$dante_port" "microsocks:$micro_port")
 
 printf '%-11s %16s %18s\n' server "stream MiB/s" "CONNECTs per s"
-for name_port in "direct:0" "quillmar:$qlm_port" "dante:$dante_port" "microsocks:$micro_port"; do
+for name_port in "${servers[@]}"; do
   name=${name_port%%:*}
   port=${name_port#*:}
   mibs=$("$client" throughput "$port" "$mib")
@@ -78,6 +106,11 @@ for name_port in "direct:0" "quillmar:$qlm_port" "dante:$dante_port" "microsocks
   printf '%-11s %16s %18s\n' "$name" "$mibs" "$rate"
 done
 
-idle_rss=$(awk '/VmRSS/ {print $2}' "/proc/$qlm_pid/status")
-read -r held_rss held <<<"$("$client" hold "$qlm_port" "$hold" "$qlm_pid")"
-echo "quillmar VmRSS: ${idle_rss} KiB idle, ${held_rss} KiB holding ${held} idle SOCKS connections"
+report_rss() {  # name port pid
+  local idle_rss held_rss held
+  idle_rss=$(awk '/VmRSS/ {print $2}' "/proc/$3/status")
+  read -r held_rss held <<<"$("$client" hold "$2" "$hold" "$3")"
+  echo "$1 VmRSS: ${idle_rss} KiB idle, ${held_rss} KiB holding ${held} idle SOCKS connections"
+}
+[ -z "$engine_port" ] || report_rss qlmsvr "$engine_port" "$engine_pid"
+report_rss standalone "$qlm_port" "$qlm_pid"
