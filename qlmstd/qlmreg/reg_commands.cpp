@@ -1,12 +1,16 @@
 // qlmreg's commands on the store.
 #include "qlmstd/qlmreg/reg_commands.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
 #include "qlmstd/qlmreg/reg_text_parser.h"
 #include "qlmstd/qlmstd.h"
+#include "qlmstd/store_connection.h"
 #include "qlmstd/store_transaction.h"
 
 namespace qlm::qlmstd {
@@ -135,6 +139,61 @@ bool ApplyChange(const RegChange& c, std::string& error) {
   return ok;
 }
 
+// The root is the installer's (init's) to make: a store without it is not
+// set up, and writing below it would leave a root without "InstallDir".
+bool RootExists(std::string& error) {
+  if (CStoreKey::OpenTop(CStoreKey::Top::kLocalMachine, kProductRootPath, false)) {
+    return true;
+  }
+  error = kNoRootText;
+  return false;
+}
+
+// Tests kill an import at its worst moment: every change applied, nothing
+// committed. The marker file tells them that moment has come; the wait is
+// bounded so a forgotten process still ends.
+void PauseInsideTransactionForTests() {
+  const char* marker = std::getenv(kTestPauseEnv);
+  if (!marker || !*marker) {
+    return;
+  }
+  if (FILE* file = std::fopen(marker, "w")) {
+    std::fclose(file);
+  }
+  for (int i = 0; i < 600; ++i) {
+    usleep(100000);
+  }
+}
+
+// One consistent view of the store for a reader: a deferred transaction
+// (a snapshot in WAL mode), so an export neither waits behind a writer's
+// transaction nor holds writers back.
+class CReadSnapshot {
+ public:
+  CReadSnapshot() {
+    if (CStoreConnection::ThreadCurrent()) {
+      return;
+    }
+    connection_ = CStoreConnection::Acquire();
+    if (connection_ && connection_->Exec("BEGIN")) {
+      CStoreConnection::SetThreadCurrent(connection_);
+    } else {
+      connection_.reset();
+    }
+  }
+  ~CReadSnapshot() {
+    if (connection_) {
+      connection_->Exec("COMMIT");
+      CStoreConnection::SetThreadCurrent(nullptr);
+    }
+  }
+  CReadSnapshot(const CReadSnapshot&) = delete;
+  CReadSnapshot& operator=(const CReadSnapshot&) = delete;
+
+ private:
+  std::shared_ptr<CStoreConnection> connection_;
+};
+
 }  // namespace
 
 bool RegInit(const std::string& install_dir, const std::string& default_dir, std::string& error) {
@@ -159,9 +218,12 @@ bool RegInit(const std::string& install_dir, const std::string& default_dir, std
 }
 
 bool RegExport(const std::string& key_path, std::string& text, std::string& error) {
-  CStoreTransaction snapshot;  // one consistent view of the whole tree
+  CReadSnapshot snapshot;
   CStoreKey key = OpenPath(key_path, false);
   if (!key) {
+    if (!RootExists(error)) {
+      return false;
+    }
     error = "no such key: " + key_path;
     return false;
   }
@@ -180,11 +242,15 @@ bool RegImport(const std::string& text, std::string& error) {
     error = "cannot open the store";
     return false;
   }
+  if (!RootExists(error)) {
+    return false;
+  }
   for (const RegChange& c : parsed.changes) {
     if (!ApplyChange(c, error)) {
       return false;
     }
   }
+  PauseInsideTransactionForTests();
   if (!transaction.Commit()) {
     error = "cannot commit";
     return false;
@@ -194,6 +260,9 @@ bool RegImport(const std::string& text, std::string& error) {
 
 bool RegGet(const std::string& key_path, const std::string& name, std::string& text,
             std::string& error) {
+  if (!RootExists(error)) {
+    return false;
+  }
   CStoreKey key = OpenPath(key_path, false);
   auto value = key ? key.Query(name) : std::nullopt;
   if (!value) {
@@ -241,6 +310,9 @@ bool RegSet(const std::string& key_path, const std::string& name, const std::str
 }
 
 bool RegDelete(const std::string& key_path, const std::string* name, std::string& error) {
+  if (!RootExists(error)) {
+    return false;
+  }
   if (!name) {
     std::string parent, last;
     SplitLast(key_path, parent, last);

@@ -10,6 +10,13 @@ namespace qlm::qlmstd {
 
 // The product root below HKEY_LOCAL_MACHINE.
 inline constexpr const char* kProductRootPath = "SOFTWARE\\Kestrela\\Quillmar\\2.6";
+// Every command but init needs the root that init creates.
+inline constexpr const char* kNoRootText =
+    "the store has no product root (run \"qlmreg init\" first)";
+
+// Test hook: a file to create inside import's transaction, just before its
+// commit, after which the import waits (up to 60 s) to be killed.
+inline constexpr const char* kTestPauseEnv = "QLMSTD_TEST_PAUSE_IN_TRANSACTION";
 
 // Creates the product root; sets "InstallDir" to `install_dir` when given,
 // else to `default_dir` when it has none yet.

@@ -1,9 +1,13 @@
 // qlmreg driven as a program: round trip through export and import, the
 // single-value commands, and refused input that leaves the store unchanged.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
+#include "qlmstd/qlmreg/reg_commands.h"
 #include "tests/qlmstd/store_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/wait_until.h"
 
 namespace qlm::qlmstd {
 namespace {
@@ -36,11 +40,13 @@ constexpr const char* kStoreText =
     "\n";
 
 TEST_F(QlmregTest, ExportPipedIntoImportOnAnEmptyStoreGivesTheSameStore) {
+  ASSERT_EQ(Reg({"init"}).code, 0);
   ASSERT_EQ(Reg({"import", "-"}, kStoreText).code, 0);
   test::RunResult exported = Reg({"export"});
   ASSERT_EQ(exported.code, 0) << exported.err;
   EXPECT_EQ(exported.out, kStoreText);
   std::string other = dir_ + "/other.db";
+  ASSERT_EQ(Reg({"init", "/elsewhere"}, {}, other).code, 0);
   ASSERT_EQ(Reg({"import", "-"}, exported.out, other).code, 0);
   EXPECT_EQ(Reg({"export"}, {}, other).out, exported.out);
   EXPECT_EQ(Reg({"export", "daemons\\127.0.0.1:53"}).out,
@@ -75,6 +81,7 @@ TEST_F(QlmregTest, SingleValueCommands) {
 }
 
 TEST_F(QlmregTest, BadInputIsRefusedWithItsLineAndChangesNothing) {
+  ASSERT_EQ(Reg({"init"}).code, 0);
   ASSERT_EQ(Reg({"import", "-"}, kStoreText).code, 0);
   std::string before = Reg({"export"}).out;
   struct Case {
@@ -95,6 +102,85 @@ TEST_F(QlmregTest, BadInputIsRefusedWithItsLineAndChangesNothing) {
   test::RunResult missing = Reg({"import", dir_ + "/no-such-file"});
   EXPECT_EQ(missing.code, 1);
   EXPECT_EQ(Reg({"export"}).out, before);
+}
+
+// The text other tests write their stores with: a header line, comments and
+// a listener entry below a section that does not exist yet.
+TEST_F(QlmregTest, ImportBelowTheRootCreatesKeysAndDeletesByMinusLines) {
+  ASSERT_EQ(Reg({"init", "/opt/q"}).code, 0);
+  test::RunResult r = Reg({"import", "-"},
+                          "Windows Registry Editor Version 5.00\n"
+                          "; a listener\n"
+                          "\n"
+                          "[Daemons\\127.0.0.5:1080]\n"
+                          "\"Name\"=\"SOCKS\"\n"
+                          "\"DefaultPort\"=dword:00000438\n"
+                          "\"Enable\"=hex:01\n"
+                          "[Daemons\\127.0.0.5:1081\\Sub]\n"
+                          "\"Gone\"=dword:1\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Reg({"get", "daemons\\127.0.0.5:1080", "DEFAULTPORT"}).out, "1080\n");
+  EXPECT_EQ(Reg({"get", "Daemons\\127.0.0.5:1080", "Enable"}).out, "01\n");
+  r = Reg({"import", "-"},
+          "[-Daemons\\127.0.0.5:1081]\n"
+          "[-Daemons\\no-such-key]\n"
+          "[Daemons\\127.0.0.5:1080]\n"
+          "\"enable\"=-\n"
+          "\"NoSuchValue\"=-\n");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Reg({"export", "Daemons"}).out,
+            "[Daemons]\n\n[Daemons\\127.0.0.5:1080]\n\"DefaultPort\"=dword:00000438\n"
+            "\"Name\"=\"SOCKS\"\n\n");
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, "/opt/q\n");
+}
+
+// Without init the store is not set up: writing below a missing root would
+// leave a root without its install folder, so every command but init refuses.
+TEST_F(QlmregTest, EveryCommandButInitNeedsTheProductRoot) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"import", "-"},
+      {"set", "General", "A", "dword", "1"},
+      {"delete", "General", "A"},
+      {"delete", "General"},
+      {"get", "General", "A"},
+      {"export"},
+  };
+  for (const auto& command : commands) {
+    test::RunResult r = Reg(command, "[General]\n\"A\"=dword:1\n");
+    EXPECT_EQ(r.code, 1) << command[0];
+    EXPECT_EQ(r.err, std::string("qlmreg: ") + kNoRootText + "\n") << command[0];
+  }
+  EXPECT_FALSE(Root());
+  ASSERT_EQ(Reg({"init"}).code, 0);
+  EXPECT_TRUE(Root());
+  EXPECT_EQ(Reg({"export"}).out.rfind("[]\n\"InstallDir\"=\"", 0), 0u);
+}
+
+// An import killed between its last change and its commit leaves the store as
+// it was: none of its changes, including the deletion it began with.
+TEST_F(QlmregTest, AnImportKilledInsideItsTransactionChangesNothing) {
+  ASSERT_EQ(Reg({"init"}).code, 0);
+  ASSERT_EQ(Reg({"import", "-"}, kStoreText).code, 0);
+  std::string before = Reg({"export"}).out;
+  std::string big = "[-Daemons]\n[General]\n\"DefaultIP\"=\"changed\"\n";
+  for (int i = 0; i < 2000; ++i) {
+    big += "[Daemons\\10.0.0." + std::to_string(i % 250) + ":" + std::to_string(1000 + i) +
+           "]\n\"Name\"=\"HTTP\"\n\"Enable\"=hex:01\n";
+  }
+  std::string marker = dir_ + "/inside";
+  test::CChildProcess import({QLM_BIN_DIR "/qlmreg", "import", "-"},
+                             {{"QUILLMAR_STORE", store_}, {kTestPauseEnv, marker}}, big);
+  struct stat st {};
+  ASSERT_TRUE(test::WaitUntil([&] { return stat(marker.c_str(), &st) == 0; },
+                              std::chrono::seconds(30)));
+  // Readers meanwhile see the store as before.
+  EXPECT_EQ(Reg({"export"}).out, before);
+  import.Signal(SIGKILL);
+  EXPECT_EQ(import.Wait(), 128 + SIGKILL);
+  EXPECT_EQ(Reg({"export"}).out, before);
+  // The store takes writes again at once.
+  EXPECT_EQ(Reg({"set", "General", "DefaultIP", "sz", "10.0.0.9"}).code, 0);
+  EXPECT_EQ(Reg({"get", "General", "DefaultIP"}).out, "10.0.0.9\n");
 }
 
 }  // namespace
