@@ -27,6 +27,14 @@ std::vector<std::string> SplitPath(const std::string& path) {
   return parts;
 }
 
+// A key opened before the thread began its transaction still works inside
+// it: on its own connection it would wait for the very write lock its thread
+// holds (and give up after the busy time-out), outside the transaction.
+CStoreConnection& Use(const std::shared_ptr<CStoreConnection>& own) {
+  std::shared_ptr<CStoreConnection> current = CStoreConnection::ThreadCurrent();
+  return current ? *current : *own;
+}
+
 std::optional<int64_t> ChildId(CStoreConnection& c, int64_t parent, const std::string& name) {
   return c.QueryInt("SELECT id FROM keys WHERE parent=? AND name=?", {parent, name});
 }
@@ -104,7 +112,7 @@ CStoreKey CStoreKey::Open(const std::string& path, bool create) const {
   if (!id_) {
     return {};
   }
-  std::optional<int64_t> id = Walk(*connection_, id_, path, create);
+  std::optional<int64_t> id = Walk(Use(connection_), id_, path, create);
   if (!id) {
     return {};
   }
@@ -116,7 +124,7 @@ std::optional<std::string> CStoreKey::EnumKey(uint32_t index) const {
     return std::nullopt;
   }
   std::vector<SqlRow> rows;
-  if (!connection_->Exec("SELECT name FROM keys WHERE parent=? ORDER BY name LIMIT 1 OFFSET ?",
+  if (!Use(connection_).Exec("SELECT name FROM keys WHERE parent=? ORDER BY name LIMIT 1 OFFSET ?",
                          {id_, static_cast<int64_t>(index)}, &rows) ||
       rows.empty()) {
     return std::nullopt;
@@ -129,7 +137,7 @@ std::optional<std::pair<std::string, StoreValue>> CStoreKey::EnumValue(uint32_t 
     return std::nullopt;
   }
   std::vector<SqlRow> rows;
-  if (!connection_->Exec(
+  if (!Use(connection_).Exec(
           "SELECT name, type, data FROM vals WHERE key=? ORDER BY name LIMIT 1 OFFSET ?",
           {id_, static_cast<int64_t>(index)}, &rows) ||
       rows.empty()) {
@@ -144,7 +152,7 @@ std::optional<StoreValue> CStoreKey::Query(const std::string& name) const {
     return std::nullopt;
   }
   std::vector<SqlRow> rows;
-  if (!connection_->Exec("SELECT type, data FROM vals WHERE key=? AND name=?", {id_, name},
+  if (!Use(connection_).Exec("SELECT type, data FROM vals WHERE key=? AND name=?", {id_, name},
                          &rows) ||
       rows.empty()) {
     return std::nullopt;
@@ -157,13 +165,13 @@ bool CStoreKey::Set(const std::string& name, const StoreValue& value) const {
     return false;
   }
   // The key may have been deleted by another writer since it was opened.
-  return connection_->Exec(
+  return Use(connection_).Exec(
              "INSERT INTO vals(key, name, type, data) SELECT ?, ?, ?, ? "
              "WHERE EXISTS(SELECT 1 FROM keys WHERE id=?) "
              "ON CONFLICT(key, name) DO UPDATE SET type=excluded.type, "
              "data=excluded.data",
              {id_, name, static_cast<int64_t>(value.type), value.data, id_}) &&
-         connection_->QueryInt("SELECT changes()", {}).value_or(0) == 1;
+         Use(connection_).QueryInt("SELECT changes()", {}).value_or(0) == 1;
 }
 
 bool CStoreKey::SetString(const std::string& name, const std::string& text) const {
@@ -184,22 +192,22 @@ bool CStoreKey::SetBinary(const std::string& name, const uint8_t* bytes, size_t 
 }
 
 bool CStoreKey::DeleteValue(const std::string& name) const {
-  return id_ && connection_->Exec("DELETE FROM vals WHERE key=? AND name=?", {id_, name}) &&
-         connection_->QueryInt("SELECT changes()", {}).value_or(0) > 0;
+  return id_ && Use(connection_).Exec("DELETE FROM vals WHERE key=? AND name=?", {id_, name}) &&
+         Use(connection_).QueryInt("SELECT changes()", {}).value_or(0) > 0;
 }
 
 bool CStoreKey::HasSubKey(const std::string& name) const {
-  return id_ && ChildId(*connection_, id_, name).has_value();
+  return id_ && ChildId(Use(connection_), id_, name).has_value();
 }
 
 long CStoreKey::DeleteTree(const std::string& name) const {
   if (!id_) {
     return kStatusInvalidHandle;
   }
-  if (!connection_->Exec("DELETE FROM keys WHERE parent=? AND name=?", {id_, name})) {
+  if (!Use(connection_).Exec("DELETE FROM keys WHERE parent=? AND name=?", {id_, name})) {
     return kStatusAccessDenied;
   }
-  return connection_->QueryInt("SELECT changes()", {}).value_or(0) > 0 ? kStatusSuccess
+  return Use(connection_).QueryInt("SELECT changes()", {}).value_or(0) > 0 ? kStatusSuccess
                                                                         : kStatusFileNotFound;
 }
 
@@ -211,7 +219,7 @@ std::string CStoreKey::Path() const {
   int64_t id = id_;
   for (int depth = 0; depth < 256 && id > kCurrentUserId; ++depth) {
     std::vector<SqlRow> rows;
-    if (!connection_->Exec("SELECT parent, name FROM keys WHERE id=?", {id}, &rows) ||
+    if (!Use(connection_).Exec("SELECT parent, name FROM keys WHERE id=?", {id}, &rows) ||
         rows.empty()) {
       break;
     }

@@ -2,6 +2,8 @@
 // values, subtrees deleted whole, transactions seen whole or not at all.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "qlmstd/store_transaction.h"
 #include "tests/qlmstd/store_fixture.h"
 
@@ -96,6 +98,28 @@ TEST_F(CStoreKeyTest, ATransactionIsSeenWholeAfterCommitAndNotAtAllAfterRollback
     EXPECT_TRUE(transaction.Commit());
   }
   EXPECT_TRUE(Root().Open("General", false).Query("A"));
+  EXPECT_TRUE(Root().Open("General", false).Query("B"));
+}
+
+// A key opened before its thread begins a transaction writes inside it (on
+// its own connection it would wait for the lock its own thread holds), and
+// an exception ending the transaction rolls those writes back.
+TEST_F(CStoreKeyTest, KeysOpenedBeforeATransactionJoinItAndAThrowRollsItBack) {
+  MakeRoot();
+  CStoreKey general = Root().Open("General", true);
+  ASSERT_TRUE(general);
+  try {
+    CStoreTransaction transaction;
+    ASSERT_TRUE(transaction.Active());
+    EXPECT_TRUE(general.SetDword("A", 1));
+    EXPECT_TRUE(general.Open("Sub", true));
+    EXPECT_TRUE(general.Query("A"));
+    throw std::runtime_error("save failed");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_FALSE(general.Query("A"));
+  EXPECT_FALSE(general.HasSubKey("Sub"));
+  EXPECT_TRUE(general.SetDword("B", 2));
   EXPECT_TRUE(Root().Open("General", false).Query("B"));
 }
 
