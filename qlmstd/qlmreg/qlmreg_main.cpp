@@ -1,5 +1,5 @@
 // qlmreg: reads and writes the configuration store from the command line.
-//   qlmreg init [INSTALLDIR]
+//   qlmreg init [INSTALLDIR]      (default: the current folder)
 //   qlmreg get KEY NAME
 //   qlmreg set KEY NAME (sz|dword|binary) VALUE
 //   qlmreg delete KEY [NAME]
@@ -29,11 +29,12 @@ constexpr const char* kUsage =
     "       qlmreg export [KEY]\n"
     "       qlmreg import FILE|-\n";
 
-// The folder this program lives in: the programs are installed together.
-std::string ProgramFolder() {
+// init's install folder when none is given: the folder it is run in, as an
+// installer runs in the folder it installs to.
+std::string CurrentFolder() {
   std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : self.parent_path().string();
+  auto here = std::filesystem::current_path(ec);
+  return ec ? std::string(".") : here.string();
 }
 
 bool ReadInput(const std::string& file, std::string& text, std::string& error) {
@@ -62,7 +63,7 @@ int Run(const std::vector<std::string>& a, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(
         std::filesystem::path(CStoreConnection::StorePath()).parent_path(), ec);
-    ok = RegInit(a.size() == 2 ? a[1] : std::string(), ProgramFolder(), error);
+    ok = RegInit(a.size() == 2 ? a[1] : std::string(), CurrentFolder(), error);
   } else if (command == "get" && a.size() == 3) {
     ok = RegGet(a[1], a[2], text, error);
     text += "\n";

@@ -134,6 +134,14 @@ TEST_F(QlmregTest, ImportBelowTheRootCreatesKeysAndDeletesByMinusLines) {
   EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, "/opt/q\n");
 }
 
+TEST_F(QlmregTest, InitWithoutAFolderTakesTheFolderItRunsIn) {
+  test::RunResult r = test::Run(
+      {"/bin/sh", "-c", "cd '" + dir_ + "' && exec " QLM_BIN_DIR "/qlmreg init"},
+      {{"QUILLMAR_STORE", store_}});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, dir_ + "\n");
+}
+
 // Without init the store is not set up: writing below a missing root would
 // leave a root without its install folder, so every command but init refuses.
 TEST_F(QlmregTest, EveryCommandButInitNeedsTheProductRoot) {
