@@ -137,6 +137,44 @@ TEST_F(StoreConcurrencyTest, AWriterKilledAfterItsCommitLeavesTheWholeNewSection
   EXPECT_EQ(DaemonEntries(), (std::vector<std::string>{"127.0.0.1:90", "127.0.0.1:91"}));
 }
 
+// Read, add one, write back, in one transaction: transactions that did not
+// exclude each other would lose increments.
+bool IncrementCounter(int times) {
+  bool ok = true;
+  for (int i = 0; i < times; ++i) {
+    CStoreTransaction transaction;
+    uint32_t value = CQlmstd::GetRegProfileInt("Activity", "Counter", 0);
+    ok = transaction.Active() && CQlmstd::WriteRegProfileInt("Activity", "Counter", value + 1) &&
+         transaction.Commit() && ok;
+  }
+  return ok;
+}
+
+TEST_F(StoreConcurrencyTest, TransactionsOfThreadsAndProcessesNeverLoseAnUpdate) {
+  MakeRoot();
+  constexpr int kTimes = 25;
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    _exit(IncrementCounter(kTimes) ? 0 : 1);
+  }
+  bool ok[4] = {false, false, false, false};
+  std::vector<std::thread> threads;
+  for (bool& b : ok) {
+    threads.emplace_back([&b] { b = IncrementCounter(kTimes); });
+  }
+  for (auto& t : threads) {
+    t.join();
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (bool b : ok) {
+    EXPECT_TRUE(b);
+  }
+  EXPECT_EQ(CQlmstd::GetRegProfileInt("Activity", "Counter", 0), 5u * kTimes);
+}
+
 TEST_F(StoreConcurrencyTest, ReadersGoOnWhileAWriterHoldsItsTransaction) {
   MakeRoot();
   CQlmstd::WriteRegProfileInt("Log", "MaxLines", 7);
