@@ -3,6 +3,7 @@
 // service manager counts as unreachable.
 #include "qlmstd/service_control.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,7 +50,9 @@ int Systemctl(const ServiceControlPaths& p, std::vector<std::string> args, std::
   }
   argv.push_back(nullptr);
   int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) {
+  // Close-on-exec: a program another thread starts meanwhile must not keep
+  // the write end open and hold this read past systemctl's end.
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) {
     return -1;
   }
   posix_spawn_file_actions_t actions;

@@ -73,6 +73,40 @@ TEST_F(CQlmstdSystemTest, ServiceStatesFollowTheServiceManager) {
   EXPECT_NE(log.find("stop QuillmarService.service"), std::string::npos);
 }
 
+// This machine's own service manager, through the default paths (the store
+// is still the test's own).
+using ServiceControlTest = StoreTest;
+
+TEST_F(ServiceControlTest, WithoutSystemdTheServiceManagerIsUnreachable) {
+  struct stat st {};
+  if (stat(ServiceControlPaths{}.systemd_marker.c_str(), &st) == 0) {
+    GTEST_SKIP() << "systemd runs here";
+  }
+  MakeRoot();
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), -2);
+  EXPECT_FALSE(CQlmstd::ServiceStart());
+  EXPECT_FALSE(CQlmstd::ServiceStop());
+  EXPECT_FALSE(CQlmstd::ServiceRemove());
+  EXPECT_FALSE(CQlmstd::ServiceInstall());
+  EXPECT_FALSE(CQlmstd::ServiceAutoRunConfig(kServiceDemandStart));
+}
+
+// A systemctl that fails: the query counts as failed, start and stop as refused.
+TEST_F(CQlmstdSystemTest, AFailingSystemctlIsAFailure) {
+  MakeRoot();
+  ASSERT_TRUE(CQlmstd::ServiceInstall());
+  std::ofstream(dir_ + "/fails") << "#!/bin/sh\nexit 1\n";
+  chmod((dir_ + "/fails").c_str(), 0755);
+  SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", dir_ + "/fails"});
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), -1);
+  EXPECT_FALSE(CQlmstd::ServiceStart());
+  EXPECT_FALSE(CQlmstd::ServiceStop());
+  EXPECT_FALSE(CQlmstd::ServiceAutoRunConfig(kServiceAutoStart));
+  SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", dir_ + "/no-such-program"});
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), -1);
+  EXPECT_FALSE(CQlmstd::ServiceStart());
+}
+
 TEST_F(CQlmstdSystemTest, StartEntriesAreWrittenAndDeletedOnlyWhenTheyDiffer) {
   EXPECT_FALSE(CQlmstd::InstallWin32Service(true));  // no install folder
   MakeRoot();
