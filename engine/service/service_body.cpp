@@ -1,6 +1,7 @@
 // The service body.
 #include "engine/service/service_body.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -19,6 +20,9 @@
 #include "link/msg.h"
 #include "net/shutdown_socket.h"
 #include "net/winsock_errors.h"
+#ifdef QLM_HAVE_HTTP
+#include "proxies/http/http_proxy_config.h"
+#endif
 
 namespace qlm::engine {
 
@@ -74,6 +78,27 @@ void ConfigureDialUp(const EngineConfiguration& config, CEngineEvents& events) {
   dialup::DialUpManager::Instance().Configure(config.dial_up, std::move(hooks),
                                               dialup::MakePlatformBackend());
 }
+
+#ifdef QLM_HAVE_HTTP
+// The HTTP proxy reads the General flags it acts on, and signals the update
+// check once, on the first response that passes it.
+void ConfigureHttp(const EngineConfiguration& config, CEngineEvents& events) {
+  static std::atomic<bool> update_check_signalled{false};
+  http::HttpProxyConfig http;
+  http.UseDialUp = config.dial_up.UseDialUp;
+  http.DialUpManaged = config.dial_up.DialUpManaged;
+  http.AutoConnect = config.dial_up.AutoConnect;
+  http.DialOnControl = config.dial_up.DialOnControl;
+  http.AutoUpdate = config.auto_update;
+  http.update_check_started = [] { return update_check_signalled.load(); };
+  http.signal_update_check = [&events] {
+    if (!update_check_signalled.exchange(true)) {
+      events.Signal(EngineEvent::kUpdateCheck);
+    }
+  };
+  http::ConfigureHttpProxy(std::move(http));
+}
+#endif
 
 void StartManagerChannel(Engine& engine, CEngineEvents& events) {
   ManagerChannelHooks hooks;
@@ -138,6 +163,9 @@ ServiceResult RunServiceBody(Engine& engine, CEngineEvents& events, const Servic
     return ServiceResult::kNotStarted;
   }
   ConfigureDialUp(config, events);
+#ifdef QLM_HAVE_HTTP
+  ConfigureHttp(config, events);
+#endif
   StartManagerChannel(engine, events);
   OpenListeners(engine);
 
