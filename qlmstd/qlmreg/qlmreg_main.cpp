@@ -27,7 +27,9 @@ constexpr const char* kUsage =
     "       qlmreg set KEY NAME (sz|dword|binary) VALUE\n"
     "       qlmreg delete KEY [NAME]\n"
     "       qlmreg export [KEY]\n"
-    "       qlmreg import FILE|-\n";
+    "       qlmreg import FILE|-\n"
+    "KEY is a path below the product root (Daemons\\127.0.0.1:1080); \"\" is the\n"
+    "root itself, written [] in the exported text.\n";
 
 // init's install folder when none is given: the folder it is run in, as an
 // installer runs in the folder it installs to.
