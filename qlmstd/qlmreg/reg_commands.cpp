@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstdio>
@@ -76,21 +77,24 @@ uint32_t DwordOf(const StoreValue& v) {
 }
 
 // One value in the export format's right-hand side.
+// A value the friendly forms would change on the way back (a string without
+// its one terminating zero, an integer of another length, a type of its own)
+// is written as hex(type): so an import gives back the same bytes and type.
 std::string ExportData(const StoreValue& v) {
-  char dword[24];
-  switch (v.type) {
-    case ValueType::kString:
-      return QuoteRegString(StringOf(v));
-    case ValueType::kDword:
-      if (v.data.size() == 4) {
-        std::snprintf(dword, sizeof dword, "dword:%08x", DwordOf(v));
-        return dword;
-      }
-      break;
-    default:
-      break;
+  char text[32];
+  if (v.type == ValueType::kString && !v.data.empty() && v.data.back() == 0 &&
+      std::find(v.data.begin(), v.data.end(), 0) == v.data.end() - 1) {
+    return QuoteRegString(StringOf(v));
   }
-  return "hex:" + HexList(v.data);
+  if (v.type == ValueType::kDword && v.data.size() == 4) {
+    std::snprintf(text, sizeof text, "dword:%08x", DwordOf(v));
+    return text;
+  }
+  if (v.type == ValueType::kBinary) {
+    return "hex:" + HexList(v.data);
+  }
+  std::snprintf(text, sizeof text, "hex(%x):", static_cast<unsigned>(v.type));
+  return text + HexList(v.data);
 }
 
 void ExportKey(const CStoreKey& key, const std::string& shown, std::string& text, int depth) {

@@ -10,6 +10,10 @@
 //                                          line ends
 //   "Name"=dword:0000001f                  32-bit integer, 1 to 8 hex digits
 //   "Name"=hex:01,02                       binary bytes ("hex:" alone is empty);
+//   "Name"=hex(1):41,00                    bytes of the type number in brackets
+//                                          (hexadecimal: 1 string, 4 integer),
+//                                          for values the forms above cannot
+//                                          carry (a string without its zero);
 //                                          a line ending in "," and "\"
 //                                          continues on the next line
 //   @=...                                  the key's unnamed value
@@ -152,6 +156,25 @@ bool ParseData(const std::string& data, RegChange& change, std::string& error) {
                          static_cast<uint8_t>(*v >> 16), static_cast<uint8_t>(*v >> 24)};
     return true;
   }
+  if (data.rfind("hex(", 0) == 0) {
+    size_t close = data.find("):");
+    if (close == std::string::npos) {
+      error = "missing \"):\" after \"hex(\"";
+      return false;
+    }
+    auto type = ParseDword(data.substr(4, close - 4), error);
+    if (!type) {
+      error = "bad value type \"" + data.substr(4, close - 4) + "\"";
+      return false;
+    }
+    auto bytes = ParseHexBytes(data.substr(close + 2), error);
+    if (!bytes) {
+      return false;
+    }
+    change.value.type = static_cast<ValueType>(*type);
+    change.value.data = *bytes;
+    return true;
+  }
   if (data.rfind("hex:", 0) == 0) {
     auto bytes = ParseHexBytes(data.substr(4), error);
     if (!bytes) {
@@ -240,7 +263,7 @@ RegParseResult ParseRegText(const std::string& text) {
     size_t number = i + 1;
     std::string line = Trim(lines[i]);
     // A hex list continued over several lines ends its lines in "\".
-    while (!line.empty() && line.back() == '\\' && line.find("=hex:") != std::string::npos &&
+    while (!line.empty() && line.back() == '\\' && line.find("=hex") != std::string::npos &&
            i + 1 < lines.size()) {
       line.pop_back();
       line += Trim(lines[++i]);

@@ -134,6 +134,37 @@ TEST_F(QlmregTest, ImportBelowTheRootCreatesKeysAndDeletesByMinusLines) {
   EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, "/opt/q\n");
 }
 
+// Values the friendly forms cannot carry come back with their own bytes and type.
+TEST_F(QlmregTest, OddValuesRoundTripThroughTypedHex) {
+  MakeRoot();
+  CStoreKey general = Root().Open("General", true);
+  const std::vector<std::pair<std::string, StoreValue>> odd = {
+      {"NoZero", {ValueType::kString, {'a', 'b'}}},
+      {"InnerZero", {ValueType::kString, {'a', 0, 'b', 0}}},
+      {"EmptyString", {ValueType::kString, {}}},
+      {"ShortInt", {ValueType::kDword, {1, 2}}},
+      {"OwnType", {static_cast<ValueType>(0x2a), {9}}},
+  };
+  for (const auto& [name, value] : odd) {
+    ASSERT_TRUE(general.Set(name, value));
+  }
+  test::RunResult exported = Reg({"export", "General"});
+  EXPECT_NE(exported.out.find("\"NoZero\"=hex(1):61,62\n"), std::string::npos) << exported.out;
+  EXPECT_NE(exported.out.find("\"OwnType\"=hex(2a):09\n"), std::string::npos);
+  std::string other = dir_ + "/other.db";
+  ASSERT_EQ(Reg({"init"}, {}, other).code, 0);
+  ASSERT_EQ(Reg({"import", "-"}, exported.out, other).code, 0);
+  EXPECT_EQ(Reg({"export", "General"}, {}, other).out, exported.out);
+  setenv("QUILLMAR_STORE", other.c_str(), 1);
+  CStoreKey copy = Root().Open("General", false);
+  for (const auto& [name, value] : odd) {
+    auto back = copy.Query(name);
+    ASSERT_TRUE(back) << name;
+    EXPECT_EQ(back->type, value.type) << name;
+    EXPECT_EQ(back->data, value.data) << name;
+  }
+}
+
 TEST_F(QlmregTest, InitWithoutAFolderTakesTheFolderItRunsIn) {
   test::RunResult r = test::Run(
       {"/bin/sh", "-c", "cd '" + dir_ + "' && exec " QLM_BIN_DIR "/qlmreg init"},

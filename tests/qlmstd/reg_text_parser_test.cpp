@@ -59,6 +59,9 @@ TEST(RegTextParserTest, FaultyLinesAreNamedAndNothingIsKept) {
       {"[-A]\n\"x\"=dword:1\n", "line 2: value outside a key"},
       {"[A]\nx=1\n", "line 2: not a key or value line"},
       {"[-]\n", "line 1: the root cannot be deleted"},
+      {"[A]\n\"x\"=hex(1:41\n", "line 2: missing \"):\" after \"hex(\""},
+      {"[A]\n\"x\"=hex(z):41\n", "line 2: bad value type \"z\""},
+      {"[A]\n\"x\"=hex(1):4\n", "line 2: bad hex byte \"4\""},
   };
   for (const Case& c : cases) {
     RegParseResult r = ParseRegText(c.text);
