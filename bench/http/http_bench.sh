@@ -11,7 +11,8 @@ duration=${DURATION:-5}
 conns=${CONNS:-32}
 here=$(cd "$(dirname "$0")" && pwd)
 standalone="$build/bin/qlm_http_standalone"
-[ -x "$standalone" ] || { echo "http_bench: $standalone not built" >&2; exit 1; }
+engine="$build/bin/qlmsvr"
+[ -x "$engine" ] || [ -x "$standalone" ] || { echo "http_bench: neither $engine nor $standalone built" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/qlm-http-bench-XXXXXX)
 pids=()
@@ -42,8 +43,28 @@ python3 "$root/tests/e2e/http/http_origin.py" 127.0.0.1 "$origin_port" "$work" &
 pids+=($!)
 wait_port "$origin_port"
 
+# Quillmar: the engine itself from a store of its own (HTTP only), or the
+# proxy alone in a process where the engine is not built.
 qlm_port=$(free_port)
-"$standalone" 127.0.0.1 "$qlm_port" &
+if [ -x "$engine" ] && [ -x "$build/bin/qlmreg" ]; then
+  dword() { printf 'dword:%08x' "$1"; }
+  store_env=(QUILLMAR_STORE="$work/quillmar.db" QUILLMAR_RUNDIR="$work/run"
+             QUILLMAR_MANAGER_PORT="$(free_port)")
+  {
+    printf '[General]\n"UseDefaultIP"=%s\n"DefaultIP"="127.0.0.1"\n\n' "$(dword 1)"
+    printf '[Activity]\n"MaxConnections"=%s\n\n' "$(dword 5000)"
+    for name in DNS HTTP SOCKS FTP Telnet RealAudio Email; do
+      if [ "$name" = HTTP ]; then port=$qlm_port; enable=01; else port=$(free_port); enable=00; fi
+      printf '[Daemons\\127.0.0.1:%s]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:%s\n\n' \
+        "$port" "$name" "$(dword "$port")" "$enable"
+    done
+  } > "$work/store.txt"
+  env "${store_env[@]}" "$build/bin/qlmreg" init "$work" > /dev/null
+  env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
+  env "${store_env[@]}" "$engine" -debug > "$work/engine.out" 2>&1 &
+else
+  "$standalone" 127.0.0.1 "$qlm_port" &
+fi
 pids+=($!)
 
 squid_port=$(free_port)

@@ -271,6 +271,11 @@ TEST_F(ManagerChannelTest, PeerNotOfThisHostIsRefused) {
 // waits in the backlog: the listener logs and pauses instead of spinning, and
 // accepts the manager once descriptors are free again.
 TEST_F(ManagerChannelTest, AcceptFailureIsLoggedAndPausedNotSpun) {
+#ifdef QLM_SANITIZER_BUILD
+  // The sanitizer runtime opens descriptors of its own (its memory checks use
+  // a pipe); with every descriptor taken it reports false faults.
+  GTEST_SKIP() << "exhausts descriptors, which the sanitizer runtime needs";
+#endif
   CRecordingSink sink;
   const int client = socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_GE(client, 0);
