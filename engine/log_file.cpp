@@ -240,15 +240,6 @@ bool OpenLog(const std::string& name) { return EngineLog().Open(name); }
 void CloseLog() { EngineLog().Close(); }
 void SetLogMaxLines(uint32_t max_lines) { EngineLog().SetMaxLines(max_lines); }
 
-std::string DefaultLogFileName(const std::string& install_dir, std::time_t start) {
-  std::tm local{};
-  localtime_r(&start, &local);
-  char date[16];
-  std::strftime(date, sizeof date, "%m%d%Y", &local);
-  const std::string file = std::string(date) + ".log";
-  return install_dir.empty() ? file : install_dir + "/" + file;
-}
-
 std::string FormatLogLine(std::time_t when, ThreadTag thread, const char* kind,
                           const std::string& text) {
   std::tm local{};

@@ -84,10 +84,6 @@ bool OpenLog(const std::string& name);
 void CloseLog();
 void SetLogMaxLines(uint32_t max_lines);
 
-// The default "FileName": InstallDir, "/", the start date as "%m%d%Y", ".log";
-// the date name alone when the installation folder is unknown (empty).
-std::string DefaultLogFileName(const std::string& install_dir, std::time_t start);
-
 // One log line without its "\n": "%s %#x %-5s %.200s" with a thread,
 // "%s -   %-5s %.200s" without; time "%m/%d/%Y %H:%M:%S" in local time.
 std::string FormatLogLine(std::time_t when, ThreadTag thread, const char* kind,

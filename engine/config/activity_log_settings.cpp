@@ -19,22 +19,24 @@ void ExchangeActivity(ActivitySettings& settings, ConfigDirection direction) {
                               static_cast<int>(settings.MaxConnections));
 }
 
-std::string DefaultLogFileName(std::time_t start) {
-  char date[32];
+std::string DefaultLogFileName(const std::string& install_dir, std::time_t start) {
   std::tm local{};
   localtime_r(&start, &local);
+  char date[16];
   std::strftime(date, sizeof date, "%m%d%Y", &local);
-  char install_dir[256];
-  if (!qlmstd::CQlmstd::GetAppInstallDir(install_dir, sizeof install_dir)) {
-    return std::string(date) + ".log";
-  }
-  return std::string(install_dir) + "/" + date + ".log";
+  const std::string file = std::string(date) + ".log";
+  return install_dir.empty() ? file : install_dir + "/" + file;
 }
 
 void ExchangeLog(LogSettings& settings, ConfigDirection direction, std::time_t start) {
   const LogSettings defaults;
   if (direction == ConfigDirection::kLoad) {
-    settings.FileName = ProfileString(kSectionLog, "FileName", DefaultLogFileName(start));
+    char install_dir[256];
+    if (!qlmstd::CQlmstd::GetAppInstallDir(install_dir, sizeof install_dir)) {
+      install_dir[0] = '\0';
+    }
+    settings.FileName =
+        ProfileString(kSectionLog, "FileName", DefaultLogFileName(install_dir, start));
     settings.Enable = ProfileInt(kSectionLog, "Enable", defaults.Enable);
     settings.MaxLines = ProfileInt(kSectionLog, "MaxLines", defaults.MaxLines);
     return;

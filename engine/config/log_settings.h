@@ -17,9 +17,9 @@ struct LogSettings {
   bool operator==(const LogSettings&) const = default;
 };
 
-// InstallDir + "/" + start date "%m%d%Y" + ".log"; the date name alone when
-// InstallDir cannot be read.
-std::string DefaultLogFileName(std::time_t start);
+// The default "FileName": InstallDir, "/", the start date as "%m%d%Y", ".log";
+// the date name alone when the installation folder is unknown (empty).
+std::string DefaultLogFileName(const std::string& install_dir, std::time_t start);
 
 // Load: a missing FileName becomes DefaultLogFileName(start).
 void ExchangeLog(LogSettings& settings, ConfigDirection direction,

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <regex>
 
+#include "engine/config/log_settings.h"
 #include "engine/engine_error_report.h"
 #include "tests/engine/log_test_support.h"
 
