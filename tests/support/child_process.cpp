@@ -19,8 +19,12 @@ CChildProcess::CChildProcess(std::vector<std::string> argv, std::map<std::string
   if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) {
     return;
   }
+  // A child that exits without reading its input must not take the test down
+  // with SIGPIPE when the input is written.
+  signal(SIGPIPE, SIG_IGN);
   pid_ = fork();
   if (pid_ == 0) {
+    signal(SIGPIPE, SIG_DFL);
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
