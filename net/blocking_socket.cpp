@@ -25,8 +25,11 @@ constexpr char kAcceptShutdown[] = "CBlockingSocket::Accept:application shutdown
 constexpr char kAcceptInvalid[] = "CBlockingSocket::Accept:Invalid Socket";
 constexpr char kConnect[] = "CBlockingSocket::Connect";
 constexpr char kConnectNbConnect[] = "CBlockingSocket::ConnectNonBlock::Connect";
+// The two builds wait alike and differ only in what a failed wait or a
+// refused connection is called.
 #ifdef QLM_MANAGER_VARIANT
-constexpr char kConnectTimeOut[] = "CBlockingSocket::Connect time out";
+constexpr char kConnectNbTimeout[] = "CBlockingSocket::Connect time out";
+constexpr char kConnectNbClosed[] = "CBlockingSocket::ConnectNonBlock::Connect";
 #else
 constexpr char kConnectNbTimeout[] = "CBlockingSocket::ConnectNonBlock:time out";
 constexpr char kConnectNbSocketError[] = "CBlockingSocket::ConnectNonBlock:socket error %d";
@@ -154,7 +157,6 @@ void CBlockingSocket::Connect(const sockaddr_in& address) {
   }
 }
 
-#ifndef QLM_MANAGER_VARIANT
 void CBlockingSocket::ConnectNonBlock(const sockaddr_in& address, Timeout timeout) {
   if (connect(handle_, AsSockaddr(&address), sizeof(address)) == 0) {
     return;
@@ -173,42 +175,19 @@ void CBlockingSocket::ConnectNonBlock(const sockaddr_in& address, Timeout timeou
     case CWaitSet::Result::kReady:
       break;
   }
-  // A failed connect reports writable with an error pending; that pending
-  // error is what the exception set shows elsewhere.
+  // A failed connect reports writable with an error pending (what the
+  // exception set shows elsewhere); it must not pass for a made connection.
   const int pending = PendingSocketError(handle_);
   if (pending != 0) {
+#ifdef QLM_MANAGER_VARIANT
+    throw CBlockingSocketException(kConnectNbConnect, pending);
+#else
     char text[96];
     std::snprintf(text, sizeof(text), kConnectNbSocketError, pending);
     throw CBlockingSocketException(text, pending);
-  }
-}
-#else
-void CBlockingSocket::ConnectNonBlock(const sockaddr_in& address, Timeout timeout) {
-  if (connect(handle_, AsSockaddr(&address), sizeof(address)) == 0) {
-    return;
-  }
-  const int err = WSAGetLastError();
-  if (err != WSAEWOULDBLOCK) {
-    throw CBlockingSocketException(kConnectNbConnect, err);
-  }
-  int error = 0;
-  switch (WaitSelf(POLLOUT, timeout, &error)) {
-    case CWaitSet::Result::kTimedOut:
-      throw CBlockingSocketException(kConnectTimeOut);
-    case CWaitSet::Result::kError:
-    case CWaitSet::Result::kShutdown:
-      throw CBlockingSocketException(kConnectNbConnect, error);
-    case CWaitSet::Result::kReady:
-      break;
-  }
-  // Here a refused connect also reports writable: it must not pass for a
-  // made connection.
-  const int pending = PendingSocketError(handle_);
-  if (pending != 0) {
-    throw CBlockingSocketException(kConnectNbConnect, pending);
-  }
-}
 #endif
+  }
+}
 
 void CBlockingSocket::ConnectOutward(const sockaddr_in& address, Timeout timeout) {
   Create(kStream);
