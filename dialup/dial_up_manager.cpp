@@ -70,8 +70,11 @@ bool DialUpManager::AutoDialWanted(bool for_dns_lookup) const {
   }
   const DialUpSettings& s = impl_->settings_;
   bool wanted = s.UseDialUp && s.DialUpManaged && s.AutoConnect && !connected_.load();
-  return wanted && !(for_dns_lookup && s.NoDNSAutoConnect);
+  // Without a backend there is nothing to dial: asking would only wait.
+  return wanted && !(for_dns_lookup && s.NoDNSAutoConnect) && impl_->Loaded();
 }
+
+bool DialUpManager::Available() { return impl_ && impl_->Loaded(); }
 
 void DialUpManager::RequestDial() {
   if (impl_ && impl_->hooks_.signal_dial) {

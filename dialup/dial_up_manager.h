@@ -78,9 +78,12 @@ class DialUpManager {
 
   // The connected flag: the last status text was "Connected". No lock.
   bool IsConnected() const { return connected_.load(); }
-  // UseDialUp, DialUpManaged and AutoConnect on and the line down; for a name
-  // look-up also NoDNSAutoConnect off.
+  // UseDialUp, DialUpManaged and AutoConnect on, a backend to dial with and
+  // the line down; for a name look-up also NoDNSAutoConnect off.
   bool AutoDialWanted(bool for_dns_lookup) const;
+  // Whether a dial-up backend could be loaded (pppd installed, or the test's
+  // scripted one). Without one, dial-up is off for the whole engine.
+  bool Available();
   // Signal DialEvent / HangUpEvent; return at once.
   void RequestDial();
   void RequestHangUp();

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/activity_log.h"
-#include "engine/host_addresses.h"
+#include "net/host_addresses.h"
 #include "engine/manager_channel.h"
 #include "engine/manager_slot.h"
 #include "net/blocking_socket_exception.h"
@@ -22,7 +22,7 @@ bool IsLocalPeer(const sockaddr_in& peer) {
   if (auto hook = CManagerSlot::Instance().Hooks().is_local_peer) {
     return hook(peer);
   }
-  return IsOwnHostAddress(peer.sin_addr);
+  return net::IsOwnHostAddress(peer.sin_addr);
 }
 
 void StartClientThread(std::unique_ptr<net::CBlockingSocket> socket) {

@@ -46,7 +46,6 @@ constexpr char kSetReuse[] = "CBlockingSocket::SetReuseAddr";
 constexpr char kSetBroadcast[] = "CBlockingSocket::SetBroadcastOn";
 
 // How every proxy connects outward.
-constexpr int kOutwardLingerSeconds = 30;
 
 sockaddr* AsSockaddr(sockaddr_in* address) { return reinterpret_cast<sockaddr*>(address); }
 const sockaddr* AsSockaddr(const sockaddr_in* address) {
@@ -189,13 +188,14 @@ void CBlockingSocket::ConnectNonBlock(const sockaddr_in& address, Timeout timeou
   }
 }
 
-void CBlockingSocket::ConnectOutward(const sockaddr_in& address, Timeout timeout) {
+void CBlockingSocket::ConnectOutward(const sockaddr_in& address, Timeout timeout,
+                                     std::chrono::seconds linger) {
   Create(kStream);
   SetNonBlockingMode();
   ConnectNonBlock(address, timeout);
   SetBlockingMode();
   SetOutOfBadDisable();
-  SetLingerOn(kOutwardLingerSeconds);
+  SetLingerOn(linger);
 }
 
 void CBlockingSocket::GetPeerName(sockaddr_in* address) {

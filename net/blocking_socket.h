@@ -21,6 +21,8 @@ QLM_NET_BEGIN
 // Socket types as the configuration model numbers them.
 inline constexpr int kStream = SOCK_STREAM;    // 1
 inline constexpr int kDatagram = SOCK_DGRAM;   // 2
+// The longest accept queue the system grants.
+inline constexpr int kLargestBacklog = SOMAXCONN;
 
 class CBlockingSocket {
  public:
@@ -55,8 +57,9 @@ class CBlockingSocket {
   // The caller puts the socket in non-blocking mode first and back after.
   void ConnectNonBlock(const sockaddr_in& address, Timeout timeout);
   // Create(stream), non-blocking ConnectNonBlock, blocking again,
-  // SetOutOfBadDisable, SetLingerOn(30): how every proxy connects outward.
-  void ConnectOutward(const sockaddr_in& address, Timeout timeout);
+  // SetOutOfBadDisable, SetLingerOn(linger): how every proxy connects outward.
+  void ConnectOutward(const sockaddr_in& address, Timeout timeout,
+                      std::chrono::seconds linger = kOutwardLinger);
 
   // Waits (+S) for writability, sends once; returns what one send accepted.
   int Send(const char* buffer, int length, Timeout timeout);
@@ -90,6 +93,7 @@ class CBlockingSocket {
   void SetBlockingMode();
   void SetOutOfBadDisable();                             // SO_OOBINLINE
   void SetLingerOn(int seconds);
+  void SetLingerOn(std::chrono::seconds linger) { SetLingerOn(static_cast<int>(linger.count())); }
   void SetReuseAddr();
   void SetBroadcastOn();
 

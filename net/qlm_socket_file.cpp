@@ -8,12 +8,11 @@ namespace {
 
 constexpr char kReadClosed[] = "CQlmSocketFile::Read:Socket closed";
 constexpr char kSendClosed[] = "CBlockingSocket::Send:Socket closed";
-constexpr Timeout kFileTimeout{30000};
 
 }  // namespace
 
-CQlmSocketFile::CQlmSocketFile(CBlockingSocket* socket, bool archive_compatible)
-    : socket_(socket), archive_compatible_(archive_compatible) {}
+CQlmSocketFile::CQlmSocketFile(CBlockingSocket* socket, bool archive_compatible, Timeout timeout)
+    : socket_(socket), archive_compatible_(archive_compatible), timeout_(timeout) {}
 
 size_t CQlmSocketFile::Read(void* buffer, size_t count) {
   if (count == 0) {
@@ -25,7 +24,7 @@ size_t CQlmSocketFile::Read(void* buffer, size_t count) {
   char* bytes = static_cast<char*>(buffer);
   const int wanted = static_cast<int>(count);
   if (archive_compatible_) {
-    int got = socket_->Receive(bytes, wanted, kFileTimeout);
+    int got = socket_->Receive(bytes, wanted, timeout_);
     if (got < 0) {
       throw CFileException(WSAGetLastError());
     }
@@ -33,7 +32,7 @@ size_t CQlmSocketFile::Read(void* buffer, size_t count) {
   }
   int done = 0;
   while (done < wanted) {
-    int got = socket_->Receive(bytes + done, wanted - done, kFileTimeout);
+    int got = socket_->Receive(bytes + done, wanted - done, timeout_);
     if (got == 0) {
       throw CBlockingSocketException(kReadClosed);
     }
@@ -49,7 +48,7 @@ void CQlmSocketFile::Write(const void* buffer, size_t count) {
   if (socket_ == nullptr) {
     throw CBlockingSocketException(kSendClosed);
   }
-  socket_->SendForFile(static_cast<const char*>(buffer), static_cast<int>(count), kFileTimeout);
+  socket_->SendForFile(static_cast<const char*>(buffer), static_cast<int>(count), timeout_);
 }
 
 void CQlmSocketFile::Close() { socket_ = nullptr; }

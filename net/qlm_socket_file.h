@@ -9,15 +9,19 @@ QLM_NET_BEGIN
 
 class CQlmSocketFile : public CFile {
  public:
+  // Each read and write waits at most this long.
+  static constexpr Timeout kDefaultTimeout{std::chrono::seconds(30)};
+
   // The socket is not owned. archive_compatible: each Read is one Receive of up
-  // to `count` bytes (30 s); otherwise Read insists on all `count` bytes.
-  CQlmSocketFile(CBlockingSocket* socket, bool archive_compatible);
+  // to `count` bytes; otherwise Read insists on all `count` bytes.
+  CQlmSocketFile(CBlockingSocket* socket, bool archive_compatible,
+                 Timeout timeout = kDefaultTimeout);
 
   // CFile overrides
   // Throws CBlockingSocketException "CQlmSocketFile::Read:Socket closed" when
   // the peer closed (non-archive mode), CFileException on a -1 result.
   size_t Read(void* buffer, size_t count) override;
-  // One send of the whole buffer, 30 s; throws "CBlockingSocket::Send:Socket
+  // One send of the whole buffer; throws "CBlockingSocket::Send:Socket
   // closed" when no socket, "CBlockingSocket::Send " on a send failure; does
   // not touch TrafficIdleFlag.
   void Write(const void* buffer, size_t count) override;
@@ -27,6 +31,7 @@ class CQlmSocketFile : public CFile {
  private:
   CBlockingSocket* socket_;
   bool archive_compatible_;
+  Timeout timeout_;
 };
 
 QLM_NET_END

@@ -12,4 +12,7 @@ using Timeout = std::chrono::milliseconds;
 // A wait without time-out (the dispatcher's and manager listener's waits).
 inline constexpr Timeout kWaitForever{-1};
 
+// How long an outward connection lingers to deliver what is left at close.
+inline constexpr std::chrono::seconds kOutwardLinger{30};
+
 }  // namespace qlm::net

@@ -1,10 +1,6 @@
 // Loading and saving the "Daemons" section.
 #include "engine/config/protocol_settings.h"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "engine/config/daemon_extra.h"
@@ -97,25 +93,6 @@ void SaveDaemonEntry(const qlmstd::CStoreKey& section, const ProtocolSettings& d
 }
 
 }  // namespace
-
-std::string HostFirstAddress() {
-  char host[256];
-  if (gethostname(host, sizeof host) != 0) {
-    return "127.0.0.1";
-  }
-  host[sizeof host - 1] = '\0';
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  addrinfo* result = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &result) != 0 || !result) {
-    return "127.0.0.1";
-  }
-  char text[INET_ADDRSTRLEN] = "127.0.0.1";
-  inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr, text,
-            sizeof text);
-  freeaddrinfo(result);
-  return text;
-}
 
 void ExchangeDaemons(std::vector<ProtocolSettings>& daemons, ConfigDirection direction,
                      const std::string& host_address) {

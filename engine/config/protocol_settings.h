@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/config/config_direction.h"
+#include "net/host_addresses.h"
 
 namespace qlm::engine {
 
@@ -63,13 +64,10 @@ struct ProtocolSettings {
 // Listener texts are cut to this many characters when saved.
 inline constexpr size_t kDaemonListenerMax = 31;
 
-// The host's first address, "127.0.0.1" when the host name or its look-up fails.
-std::string HostFirstAddress();
-
 // Load: the stored daemons in enumeration order, then the basic daemons that
 // are missing, each with one listener on `host_address`. Save: the whole
 // section is deleted and rewritten in one transaction.
 void ExchangeDaemons(std::vector<ProtocolSettings>& daemons, ConfigDirection direction,
-                     const std::string& host_address = HostFirstAddress());
+                     const std::string& host_address = net::HostFirstAddress());
 
 }  // namespace qlm::engine

@@ -5,6 +5,7 @@
 
 #include "engine/service/configuration_records.h"
 #include "engine/service/engine_configuration.h"
+#include "net/host_addresses.h"
 #include "net/host_cache.h"
 
 namespace qlm::engine {
@@ -89,7 +90,7 @@ PortMapSource PortMapFrom(const PortMapSettings& map) {
 
 std::unique_ptr<EngineConfiguration> LoadEngineConfiguration() {
   auto records = std::make_shared<LoadedRecords>();
-  const std::string host_address = HostFirstAddress();
+  const std::string host_address = net::HostFirstAddress();
   ExchangeGeneral(records->general, ConfigDirection::kLoad);
   ExchangeDaemons(records->daemons, ConfigDirection::kLoad, host_address);
   ExchangePortMaps(records->port_maps, ConfigDirection::kLoad);
@@ -98,6 +99,7 @@ std::unique_ptr<EngineConfiguration> LoadEngineConfiguration() {
 
   auto config = std::make_unique<EngineConfiguration>();
   const GeneralSettings& general = records->general;
+  config->general = general;
   config->addressing = {general.UseDefaultIP != 0, general.DefaultIP, host_address};
   config->dial_up = DialUpFrom(general);
   config->auto_update = general.AutoUpdate != 0;

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/activity_log.h"
-#include "engine/service/connection_thread.h"
+#include "engine/connection_thread.h"
 #include "engine/service/protocol_table.h"
 #include "engine/service/service_texts.h"
 #include "net/blocking_socket_exception.h"

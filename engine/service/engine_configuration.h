@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "dialup/dial_up_settings.h"
+#include "engine/config/general_settings.h"
 #include "engine/service/listener_sources.h"
 
 namespace qlm::engine {
 
 struct EngineConfiguration {
-  // General.
+  // General, as loaded (the protocols' setup is made from it).
+  GeneralSettings general;
   ListenerAddressing addressing;  // UseDefaultIP, DefaultIP, host address
   dialup::DialUpSettings dial_up;
   bool auto_update = true;

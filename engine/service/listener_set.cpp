@@ -7,7 +7,9 @@ namespace qlm::engine {
 
 namespace {
 
-inline constexpr int kDaemonBacklog = 5;
+// A burst of clients must not wait on a short accept queue: the system's
+// largest (net.core.somaxconn caps it).
+inline constexpr int kDaemonBacklog = net::kLargestBacklog;
 
 }  // namespace
 
@@ -28,6 +30,12 @@ void ReportBindingFailure(ListenerKind kind, const CListenerRecord& record,
       BindingMessage(kind, record.name, record.address, record.port, failure);
   ReportEngineError(message, true, failure.ErrorCode());
   ShowEngineMessage(message, kErrorBoxTitle);
+}
+
+void CListenerSet::ReportOpened(const CListenerRecord& record) const {
+  if (opened_) {
+    opened_(record);
+  }
 }
 
 std::vector<std::string> CListenerSet::Keys() const {
@@ -78,11 +86,15 @@ bool CListenerSet::OpenDaemon(const DaemonSource& source, const std::string& tex
     source.prepare(*record);
   }
   try {
-    OpenListenerSocket(*record, kDaemonBacklog, false);
+    // Address reuse: the connections the proxy closed first sit in TIME_WAIT
+    // on this port after a stop, and a restart must still bind it. (On this
+    // system reuse never lets a second program listen on a port in use.)
+    OpenListenerSocket(*record, kDaemonBacklog, true);
   } catch (const net::CBlockingSocketException& e) {
     ReportBindingFailure(ListenerKind::kDaemon, *record, e);
     return false;
   }
+  ReportOpened(*record);
   daemons_.push_back(std::move(record));
   AddKey(key);
   return true;
@@ -131,6 +143,7 @@ bool CListenerSet::OpenPortMap(const PortMapSource& source, const std::string& t
     ReportBindingFailure(ListenerKind::kPortMap, *record, e);
     return false;
   }
+  ReportOpened(*record);
   port_maps_.push_back(std::move(record));
   AddKey(key);
   return true;

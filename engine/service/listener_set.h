@@ -3,6 +3,7 @@
 // afterwards, alive until the process ends.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,11 +13,9 @@
 #include "engine/service/daemon_server_thread.h"
 #include "engine/service/listener_sources.h"
 #include "engine/service/listener_text.h"
-#include "engine/service/port_map_listener.h"
+#include "engine/port_map_listener.h"
 
 namespace qlm::engine {
-
-using PortMapList = std::vector<std::unique_ptr<PortMapListener>>;
 
 class CListenerSet {
  public:
@@ -30,6 +29,9 @@ class CListenerSet {
   bool OpenPortMapListeners(const std::vector<PortMapSource>& mappings,
                             const ListenerAddressing& addressing);
 
+  // Called for each listener as it opens (the -debug console shows them).
+  void OnOpened(std::function<void(const CListenerRecord&)> opened) { opened_ = std::move(opened); }
+
   const DaemonList& Daemons() const { return daemons_; }
   const PortMapList& PortMaps() const { return port_maps_; }
   // Every opened listener's key, in opening order. Any thread: the manager
@@ -42,9 +44,11 @@ class CListenerSet {
   bool OpenPortMap(const PortMapSource& source, const std::string& text,
                    const ListenerAddressing& addressing);
 
+  void ReportOpened(const CListenerRecord& record) const;
   bool KnownKey(const std::string& key) const;
   void AddKey(const std::string& key);
 
+  std::function<void(const CListenerRecord&)> opened_;
   DaemonList daemons_;
   PortMapList port_maps_;
   mutable std::mutex keys_mutex_;

@@ -97,6 +97,16 @@ int Serve(bool print_stopping) {
   static Engine engine;
   ServiceOptions options{ManagerPortFromEnvironment()};
   options.load = LoadEngineConfiguration;
+  if (print_stopping) {
+    // The console shows where each daemon and mapping listens.
+    options.listener_opened = [](const CListenerRecord& record) {
+      std::printf(kListenerOpenedFormat, record.name.c_str(),
+                  dynamic_cast<const PortMapListener*>(&record) ? kPortMapWord : kDaemonWord,
+                  record.type == net::kStream ? "tcp" : "udp", record.address.c_str(),
+                  record.port);
+      std::fflush(stdout);
+    };
+  }
   const ServiceResult result = RunServiceBody(engine, events, options);
   CloseLog();
   return result == ServiceResult::kStopped ? 0 : 1;

@@ -1,69 +1,64 @@
-// The dispatch tables. Each protocol library built into the engine adds its
-// entry here, guarded by the QLM_HAVE_<LIBRARY> definition the build sets
-// when that library exists.
+// The dispatch tables, made from the entries the build lists.
 #include "engine/service/protocol_table.h"
 
-#include <vector>
-
-#ifdef QLM_HAVE_HTTP
-#include "proxies/http/http_client_socket.h"
-#include "proxies/http/http_client_thread.h"
-#endif
-#ifdef QLM_HAVE_SOCKS
-#include "proxies/socks/client_socket.h"
-#include "proxies/socks/client_thread.h"
-#endif
+#include "protocol_list.inc"
 
 namespace qlm::engine {
-
 namespace {
 
-template <typename Socket>
-std::unique_ptr<net::CBlockingSocket> Make() {
-  return std::make_unique<Socket>();
-}
-
-const std::vector<StreamProtocol>& StreamProtocols() {
-  static const std::vector<StreamProtocol> table = {
-#ifdef QLM_HAVE_HTTP
-      {"HTTP", Make<http::CHttpClientSocket>, http::HttpClientThreadProc},
-#endif
-#ifdef QLM_HAVE_SOCKS
-      {"SOCKS", Make<socks::CClientSocket>, socks::ClientThreadProc},
-#endif
-  };
-  return table;
-}
-
-const std::vector<DatagramProtocol>& DatagramProtocols() {
-  // DNS and DHCP keep their length rules even before their servers exist.
-  static const std::vector<DatagramProtocol> table = {
-      {"DNS", 14, nullptr},
-      {"DHCP", 0, nullptr},
-  };
-  return table;
-}
+// DNS and DHCP keep their length rules even in an engine without their
+// servers: their datagrams are then logged like an unknown daemon's.
+const DatagramProtocol kDnsRule{"DNS", 14, nullptr};
+const DatagramProtocol kDhcpRule{"DHCP", 0, nullptr};
 
 }  // namespace
 
 const StreamProtocol* FindStreamProtocol(const std::string& name) {
-  for (const StreamProtocol& entry : StreamProtocols()) {
-    if (name == entry.name) {
-      return &entry;
+  for (const linked::StreamEntry* entry = linked::kStreamEntries; *entry != nullptr; ++entry) {
+    const StreamProtocol& protocol = (*entry)();
+    if (name == protocol.name) {
+      return &protocol;
     }
   }
   return nullptr;
 }
 
 const DatagramProtocol* FindDatagramProtocol(const std::string& name) {
-  for (const DatagramProtocol& entry : DatagramProtocols()) {
-    if (name == entry.name) {
-      return &entry;
+  for (const linked::DatagramEntry* entry = linked::kDatagramEntries; *entry != nullptr;
+       ++entry) {
+    const DatagramProtocol& protocol = (*entry)();
+    if (name == protocol.name) {
+      return &protocol;
+    }
+  }
+  for (const DatagramProtocol* rule : {&kDnsRule, &kDhcpRule}) {
+    if (name == rule->name) {
+      return rule;
     }
   }
   return nullptr;
 }
 
-PortMapServerProc PortMapServer() { return nullptr; }
+const PortMapService* FindPortMapService() {
+  const linked::PortMapEntry entry = linked::kPortMapEntries[0];
+  return entry != nullptr ? &entry() : nullptr;
+}
+
+void ConfigureProtocols(const ProtocolSetup& setup) {
+  for (const linked::StreamEntry* entry = linked::kStreamEntries; *entry != nullptr; ++entry) {
+    if (ConfigureProc configure = (*entry)().configure) {
+      configure(setup);
+    }
+  }
+  for (const linked::DatagramEntry* entry = linked::kDatagramEntries; *entry != nullptr;
+       ++entry) {
+    if (ConfigureProc configure = (*entry)().configure) {
+      configure(setup);
+    }
+  }
+  if (const PortMapService* service = FindPortMapService(); service && service->configure) {
+    service->configure(setup);
+  }
+}
 
 }  // namespace qlm::engine

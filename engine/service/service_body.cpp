@@ -20,9 +20,6 @@
 #include "link/msg.h"
 #include "net/shutdown_socket.h"
 #include "net/winsock_errors.h"
-#ifdef QLM_HAVE_HTTP
-#include "proxies/http/http_proxy_config.h"
-#endif
 
 namespace qlm::engine {
 
@@ -41,6 +38,9 @@ bool OpenManagerSocket(Engine& engine, uint16_t port) {
   const std::string& ip = engine.config->addressing.default_ip;
   try {
     engine.manager_socket.Create(net::kStream);
+    // A restart right after a manager session must not find the port held
+    // by the old connection's TIME_WAIT.
+    engine.manager_socket.SetReuseAddr();
     sockaddr_in address = net::MakeAddress(ip, port);
     if (ip.empty()) {
       address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -79,26 +79,27 @@ void ConfigureDialUp(const EngineConfiguration& config, CEngineEvents& events) {
                                               dialup::MakePlatformBackend());
 }
 
-#ifdef QLM_HAVE_HTTP
-// The HTTP proxy reads the General flags it acts on, and signals the update
-// check once, on the first response that passes it.
-void ConfigureHttp(const EngineConfiguration& config, CEngineEvents& events) {
+// What every protocol is handed before the listeners open: the General
+// section (with dial-up off when no backend can dial) and the update-check
+// signal, which starts the check on its first call only.
+ProtocolSetup MakeProtocolSetup(const EngineConfiguration& config, CEngineEvents& events) {
   static std::atomic<bool> update_check_signalled{false};
-  http::HttpProxyConfig http;
-  http.UseDialUp = config.dial_up.UseDialUp;
-  http.DialUpManaged = config.dial_up.DialUpManaged;
-  http.AutoConnect = config.dial_up.AutoConnect;
-  http.DialOnControl = config.dial_up.DialOnControl;
-  http.AutoUpdate = config.auto_update;
-  http.update_check_started = [] { return update_check_signalled.load(); };
-  http.signal_update_check = [&events] {
+  ProtocolSetup setup;
+  setup.general = config.general;
+  if (!dialup::DialUpManager::Instance().Available()) {
+    // As for a missing dial-up library: no page, no wait, no dial.
+    setup.general.UseDialUp = 0;
+    setup.general.DialUpManaged = 0;
+    setup.general.AutoConnect = 0;
+  }
+  setup.update_check_started = [] { return update_check_signalled.load(); };
+  setup.signal_update_check = [&events] {
     if (!update_check_signalled.exchange(true)) {
       events.Signal(EngineEvent::kUpdateCheck);
     }
   };
-  http::ConfigureHttpProxy(std::move(http));
+  return setup;
 }
-#endif
 
 void StartManagerChannel(Engine& engine, CEngineEvents& events) {
   ManagerChannelHooks hooks;
@@ -110,9 +111,10 @@ void StartManagerChannel(Engine& engine, CEngineEvents& events) {
               [&engine] { ManagerServerThreadProc(&engine.manager_socket); });
 }
 
-void OpenListeners(Engine& engine) {
+void OpenListeners(Engine& engine, const ServiceOptions& options) {
   const EngineConfiguration& config = *engine.config;
   CListenerSet& listeners = engine.listeners;
+  listeners.OnOpened(options.listener_opened);
   if (listeners.OpenDaemonListeners(config.daemons, config.addressing)) {
     StartThread("DaemonServerThreadProc", [&listeners] {
       DaemonServerThreadProc(std::make_unique<ConnectionContext>(), &listeners.Daemons());
@@ -120,9 +122,10 @@ void OpenListeners(Engine& engine) {
   }
   if (listeners.OpenPortMapListeners(config.port_maps, config.addressing)) {
     // Without a port-mapping server the listeners stay open and unserved.
-    if (PortMapServerProc serve = PortMapServer()) {
-      StartThread("PortMapThreadProc",
-                  [serve] { serve(std::make_unique<ConnectionContext>()); });
+    if (const PortMapService* service = FindPortMapService()) {
+      StartThread("PortMapThreadProc", [service, &listeners] {
+        service->serve(std::make_unique<ConnectionContext>(), &listeners.PortMaps());
+      });
     }
   }
 }
@@ -163,11 +166,9 @@ ServiceResult RunServiceBody(Engine& engine, CEngineEvents& events, const Servic
     return ServiceResult::kNotStarted;
   }
   ConfigureDialUp(config, events);
-#ifdef QLM_HAVE_HTTP
-  ConfigureHttp(config, events);
-#endif
+  ConfigureProtocols(MakeProtocolSetup(config, events));
   StartManagerChannel(engine, events);
-  OpenListeners(engine);
+  OpenListeners(engine, options);
 
   CMainLoop(events, DialUpActions()).Run();
 

@@ -26,6 +26,8 @@ struct ServiceOptions {
   // Where the configuration comes from: LoadEngineConfiguration in the
   // engine, a fixed one in tests.
   std::function<std::unique_ptr<EngineConfiguration>()> load;
+  // Told of each daemon and port-mapping listener as it opens; may be empty.
+  std::function<void(const CListenerRecord&)> listener_opened;
 };
 
 // The manager port: $QUILLMAR_MANAGER_PORT when it is a port number, else 6501.

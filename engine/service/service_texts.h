@@ -12,6 +12,10 @@ inline constexpr const char* kInstallFailedFormat = "Service Installation failed
 inline constexpr const char* kDeletedText = "Quillmar service deleted\n";
 inline constexpr const char* kDeleteFailedFormat = "Service deletion failed - %s";
 inline constexpr const char* kDebuggingFormat = "Debugging %s.\n";
+// The console's line for each listener opened in -debug mode.
+inline constexpr const char* kListenerOpenedFormat = "Listening: %s %s on %s %s:%d\n";
+inline constexpr const char* kDaemonWord = "daemon";
+inline constexpr const char* kPortMapWord = "port mapping";
 inline constexpr const char* kStoppingFormat = "Stopping %s.\n";
 
 // Start-up failures.
@@ -43,8 +47,5 @@ inline constexpr const char* kOtherDatagramFormat =
     "DaemonServerThreadProc:receiv other datagram message from port %d. Not implemented.";
 inline constexpr const char* kDispatcherSelectText = "DaemonServerThreadProc:select";
 inline constexpr const char* kDispatcherFailedSuffix = " in daemon server!";
-// A connection thread that cannot be started: its connection is closed.
-inline constexpr const char* kThreadStartFailedFormat =
-    "DaemonServerThreadProc:cannot start the %s connection thread";
 
 }  // namespace qlm::engine

@@ -1,24 +1,12 @@
 // Reading a request head and preparing a request for its server.
 #include "proxies/http/http_client_socket.h"
+#include "proxies/http/http_texts.h"
 
 #include "engine/activity_log.h"
 #include "proxies/http/connection_fields.h"
 #include "proxies/http/header_fields.h"
 
 namespace qlm::http {
-namespace {
-
-constexpr const char* kVeryLarge = "CHttpClientSocket:client send a very large request line or headers!";
-constexpr const char* kNetworkError = "CHttpClientSocket:receiving network error";
-constexpr const char* kLineTooLarge =
-    "CHttpClientSocket:header line is too large when receiving client requests";
-constexpr const char* kClientCloses =
-    "CHttpClientSocket:client closes the socket when receiving client requests";
-constexpr const char* kUnsafe = "CHttpClientSocket:header line has unsafe characters";
-constexpr const char* kOtherErrors =
-    "CHttpClientSocket:other errors when receiving client requests";
-
-}  // namespace
 
 CHttpClientSocket::CHttpClientSocket() : config_(HttpProxyConfiguration()) {}
 
@@ -42,12 +30,12 @@ int CHttpClientSocket::ReadRequest(std::string* block, size_t* used, net::CBlock
       return result;
     case LineTooLong:
       SendReply(Reply414());
-      throw net::CBlockingSocketException(kVeryLarge);
-    case LineNetworkError: throw net::CBlockingSocketException(kNetworkError);
-    case LineBufferLimit: throw net::CBlockingSocketException(kLineTooLarge);
-    case LineClosed: throw net::CBlockingSocketException(kClientCloses);
-    case LineUnsafe: throw net::CBlockingSocketException(kUnsafe);
-    default: throw net::CBlockingSocketException(kOtherErrors);
+      throw net::CBlockingSocketException(kTextVeryLarge);
+    case LineNetworkError: throw net::CBlockingSocketException(kTextNetworkError);
+    case LineBufferLimit: throw net::CBlockingSocketException(kTextLineTooLarge);
+    case LineClosed: throw net::CBlockingSocketException(kTextClientCloses);
+    case LineUnsafe: throw net::CBlockingSocketException(kTextUnsafe);
+    default: throw net::CBlockingSocketException(kTextOtherErrors);
   }
 }
 

@@ -17,10 +17,10 @@ namespace qlm::http {
 
 class CHttpClientSocket : public CHttpBlockingSocket {
  public:
+  // Works from the proxy's configuration as it stands now.
   CHttpClientSocket();
   ~CHttpClientSocket() override;
 
-  // The configuration this connection works from (set by the thread).
   void SetConfig(std::shared_ptr<const HttpProxyConfig> config);
   const HttpProxyConfig& Config() const { return *config_; }
 

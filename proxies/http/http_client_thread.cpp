@@ -3,36 +3,34 @@
 #include "proxies/http/http_client_thread.h"
 
 #include <cstdio>
-#include <new>
-#include <optional>
 #include <string>
 
 #include "engine/activity_log.h"
-#include "engine/connection_limit.h"
+#include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
 #include "net/winsock_errors.h"
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_pump.h"
 #include "proxies/http/http_server_socket.h"
+#include "proxies/http/http_texts.h"
 
 namespace qlm::http {
-namespace {
-
-constexpr const char* kOutOfMemory = "HttpClientThreadProc:Out of memory";
-constexpr const char* kLimited = "HttpClientThreadProc:Limited by maximum connections.";
-constexpr const char* kNotResolved = "HttpClientThreadProc:Remote Host is not resolved!";
-constexpr const char* kNotImplementedFormat = "HttpClientThreadProc:%s Service Not Implemented!";
-constexpr const char* kClosedSuffix = " HTTP connection closed";
 
 using net::CBlockingSocketException;
 
+// One browser connection: its requests in turn, until one ends it.
 class CHttpConnection {
  public:
-  CHttpConnection(engine::ConnectionContext& context, CHttpClientSocket& client)
-      : context_(context), client_(client), config_(client.Config()) {}
+  using Client = CHttpClientSocket;
 
-  void Serve();
+  CHttpConnection(engine::ConnectionContext& context, CHttpClientSocket& client,
+                  engine::ThreadTag thread)
+      : context_(context), client_(client), config_(client.Config()), thread_(thread) {}
+
+  void Run();
+  // No connection slot: the browser gets the 503 reply.
+  void Refuse();
 
  private:
   bool ServeOneRequest();
@@ -44,14 +42,21 @@ class CHttpConnection {
   engine::ConnectionContext& context_;
   CHttpClientSocket& client_;
   const HttpProxyConfig& config_;
+  engine::ThreadTag thread_;
   CHttpServerSocket server_;
   std::string head_;
 };
 
-void CHttpConnection::Serve() {
+void CHttpConnection::Refuse() {
+  client_.GetPeerName(&client_.peer_address_);
+  client_.SendReply(Reply503());
+  throw CBlockingSocketException(kTextLimited);
+}
+
+void CHttpConnection::Run() {
   client_.GetPeerName(&client_.peer_address_);
   client_.SetOutOfBadDisable();
-  client_.SetLingerOn(config_.timeouts.linger_seconds);
+  client_.SetLingerOn(config_.timeouts.linger);
   while (ServeOneRequest()) {
   }
 }
@@ -66,7 +71,7 @@ bool CHttpConnection::ServeOneRequest() {
   }
   const auto line = ReadFirstLine(&head_);
   if (!line) {
-    throw CBlockingSocketException("CHttpClientSocket:other errors when receiving client requests");
+    throw CBlockingSocketException(kTextOtherErrors);
   }
   client_.ResetRequest();
   if (client_.ProcessRequestLine(*line) == -2 || client_.HandleDialControl(*line) == 1) {
@@ -84,7 +89,7 @@ bool CHttpConnection::ServeOneRequest() {
       // ftp URLs included: this proxy has no FTP gateway.
       client_.SendReply(Reply501());
       char text[256];
-      std::snprintf(text, sizeof(text), kNotImplementedFormat, client_.request_.scheme.c_str());
+      std::snprintf(text, sizeof(text), kFormatNotImplemented, client_.request_.scheme.c_str());
       throw CBlockingSocketException(text);
     }
   }
@@ -129,7 +134,7 @@ void CHttpConnection::ConnectAndSend(const std::string& server_line, const std::
     bool connected = false;
     try {
       if (server_.ConnectServer(request.host, request.port, config_.timeouts.server_connect) == 0) {
-        throw CBlockingSocketException(kNotResolved);
+        throw CBlockingSocketException(kTextNotResolved);
       }
       connected = true;
       // One send for line and head: two small ones would wait on the
@@ -153,7 +158,7 @@ void CHttpConnection::OpenTunnel(const std::string& line) {
   const HttpRequestInfo& request = client_.request_;
   try {
     if (server_.ConnectServer(request.host, request.port, config_.timeouts.server_connect) == 0) {
-      throw CBlockingSocketException(kNotResolved);
+      throw CBlockingSocketException(kTextNotResolved);
     }
   } catch (const CBlockingSocketException&) {
     client_.SendReply(Reply400(std::string(kMsgConnectingTo) + request.host +
@@ -170,14 +175,14 @@ void CHttpConnection::OpenTunnel(const std::string& line) {
 
 void CHttpConnection::ReportRequest(const char* label, const std::string& line) {
   const std::string server_ip = net::DottedAddress(server_.server_address_.sin_addr);
-  engine::WriteLog(engine::ThisThread(), engine::kKindRecord, "%s",
+  engine::WriteLog(thread_, engine::kKindRecord, "%s",
                    engine::ActivityLine(label, client_.ClientAddress().c_str(),
                                         client_.ClientHostName().c_str(), server_ip.c_str(),
                                         client_.request_.host.c_str(), server_.server_port_,
                                         line.c_str())
                        .c_str());
-  engine::ReportActivity(context_, engine::ThisThread(), engine::kRowMain,
-                         "%s (%s)->%s:%u->%s:%u (%s) %s", client_.ClientAddress().c_str(),
+  engine::ReportActivity(context_, thread_, engine::kRowMain, kFormatRequestActivity,
+                         client_.ClientAddress().c_str(),
                          client_.ClientHostName().c_str(),
                          net::DottedAddress(server_.local_address_.sin_addr).c_str(),
                          unsigned{ntohs(server_.local_address_.sin_port)}, server_ip.c_str(),
@@ -185,36 +190,12 @@ void CHttpConnection::ReportRequest(const char* label, const std::string& line) 
                          line.c_str());
 }
 
-}  // namespace
-
 int HttpClientThreadProc(engine::ConnectionContextPtr context) {
-  auto* client = dynamic_cast<CHttpClientSocket*>(context->Client.get());
-  std::optional<engine::CConnectionSlot> slot;
-  try {
-    if (client == nullptr) {
-      throw CBlockingSocketException(kOutOfMemory);
-    }
-    client->SetConfig(HttpProxyConfiguration());
-    CHttpConnection connection(*context, *client);
-    slot.emplace();
-    if (!slot->Taken()) {
-      client->GetPeerName(&client->peer_address_);
-      client->SendReply(Reply503());
-      throw CBlockingSocketException(kLimited);
-    }
-    connection.Serve();
-  } catch (const CBlockingSocketException& e) {
-    const std::string text = e.GetErrorMessage() + kClosedSuffix;
-    engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s", text.c_str());
-  } catch (const std::bad_alloc&) {
-    // A connection that runs out of memory ends alone; the engine goes on.
-    engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s%s", kOutOfMemory,
-                     kClosedSuffix);
-  }
-  engine::EndActivity(*context, engine::ThisThread(), engine::kRowMain);
-  context.reset();
-  slot.reset();
-  return 0;
+  static constexpr engine::WorkerTexts kTexts{.proc = "HttpClientThreadProc",
+                                              .no_client = kTextOutOfMemory,
+                                              .use_message = true,
+                                              .suffix = kClosedSuffix};
+  return engine::RunWorker<CHttpConnection>(std::move(context), kTexts);
 }
 
 }  // namespace qlm::http

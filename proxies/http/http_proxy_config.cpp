@@ -5,10 +5,9 @@
 
 #include <mutex>
 
-#include "net/blocking_socket_exception.h"
-#ifdef QLM_HTTP_HAS_DIALUP
 #include "dialup/dial_up_manager.h"
-#endif
+#include "net/blocking_socket_exception.h"
+#include "proxies/http/http_texts.h"
 
 namespace qlm::http {
 namespace {
@@ -17,7 +16,6 @@ std::mutex g_config_mutex;
 std::shared_ptr<const HttpProxyConfig> g_config;  // Guarded by g_config_mutex
 
 void FillDialUp(HttpDialUp* d) {
-#ifdef QLM_HTTP_HAS_DIALUP
   auto& m = dialup::DialUpManager::Instance();
   if (!d->is_connected) d->is_connected = [&m] { return m.IsConnected(); };
   if (!d->auto_dial_wanted) d->auto_dial_wanted = [&m] { return m.AutoDialWanted(false); };
@@ -25,14 +23,6 @@ void FillDialUp(HttpDialUp* d) {
   if (!d->request_hang_up) d->request_hang_up = [&m] { m.RequestHangUp(); };
   if (!d->wait_for_connection) d->wait_for_connection = [&m] { return m.WaitForConnection(); };
   if (!d->status_text) d->status_text = [&m] { return m.StatusText(); };
-#else
-  if (!d->is_connected) d->is_connected = [] { return true; };
-  if (!d->auto_dial_wanted) d->auto_dial_wanted = [] { return false; };
-  if (!d->request_dial) d->request_dial = [] {};
-  if (!d->request_hang_up) d->request_hang_up = [] {};
-  if (!d->wait_for_connection) d->wait_for_connection = [] { return true; };
-  if (!d->status_text) d->status_text = [] { return std::string(); };
-#endif
 }
 
 }  // namespace
@@ -62,7 +52,7 @@ std::string LocalHostName(const HttpProxyConfig& config) {
   }
   char name[256] = {};
   if (gethostname(name, sizeof(name) - 1) != 0) {
-    throw net::CBlockingSocketException("CHttpBlockingSocket::ProcessViaHeader:gethostname error");
+    throw net::CBlockingSocketException(kTextHostNameFailed);
   }
   return name;
 }

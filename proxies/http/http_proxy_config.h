@@ -1,20 +1,22 @@
 // What the HTTP proxy takes from the engine around it: its time-outs, the
 // General flags it reads (dial-up use, dial-control pages, update check), the
-// dial-up operations and the update-check signal. The engine sets it once
-// before its listeners open; each connection thread works from the snapshot
-// it took at its start. Tests set their own (short time-outs, fake dial-up).
+// dial-up operations and the update-check signal. The proxy's configure step
+// sets it once before the listeners open; each connection works from the
+// snapshot its client object took when it was made. Tests set their own
+// (short time-outs, fake dial-up).
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "net/timeout.h"
 #include "proxies/http/http_wire.h"
 
 namespace qlm::http {
 
 // The dial-up manager as the proxy sees it. Empty members use the engine's
-// DialUpManager (or, in a build without it, a line that is never down).
+// DialUpManager.
 struct HttpDialUp {
   std::function<bool()> is_connected;
   std::function<bool()> auto_dial_wanted;  // for a page, not a name look-up
@@ -22,6 +24,22 @@ struct HttpDialUp {
   std::function<void()> request_hang_up;
   std::function<bool()> wait_for_connection;
   std::function<std::string()> status_text;
+};
+
+// Every wait of the proxy; the defaults are the proxy's, tests pass shorter.
+struct HttpTimeouts {
+  net::Timeout client_request{std::chrono::seconds(30)};        // waiting for a request head
+  net::Timeout client_send{std::chrono::seconds(30)};           // every send to the client
+  net::Timeout keep_alive_wait{std::chrono::seconds(20)};       // silence between requests
+  net::Timeout server_connect{std::chrono::seconds(120)};       // outward connect
+  net::Timeout request_relay{std::chrono::seconds(90)};         // request head and body
+  net::Timeout response_relay{std::chrono::seconds(180)};       // a whole response, in rounds
+  net::Timeout response_round{std::chrono::seconds(15)};        // one head read / silence round
+  net::Timeout request_body_receive{std::chrono::seconds(30)};  // each client body receive
+  net::Timeout tunnel_idle{std::chrono::seconds(180)};          // CONNECT tunnel idleness
+  net::Timeout dial_page_poll{std::chrono::seconds(2)};         // dial-control page status poll
+  int dial_page_rounds = 60;
+  std::chrono::seconds linger{30};                               // client and server sockets
 };
 
 struct HttpProxyConfig {

@@ -1,6 +1,7 @@
 // One response: head reading in rounds, status line and connection fields
 // rewritten, interim responses, the body by its kind, and relay until close.
 #include "proxies/http/http_pump.h"
+#include "proxies/http/http_texts.h"
 
 #include "net/wait_set.h"
 #include "net/winsock_errors.h"
@@ -11,10 +12,6 @@
 namespace qlm::http {
 namespace {
 
-constexpr const char* kBadHeader =
-    "CHttpPump::Pump:receiving bad header from server or server  closes the connection";
-constexpr const char* kRecvFailed = "CHttpPump::Pump:recv:m_out";
-constexpr const char* kSelectFailed = "CHttpPump::Pump:select:socket closed";
 
 int RoundsOf(net::Timeout timeout, net::Timeout round) {
   const auto rounds = round.count() > 0 ? timeout.count() / round.count() : 1;
@@ -79,7 +76,7 @@ bool CHttpPump::PumpOneResponse(std::string* head, int* rounds, int full_rounds,
     return false;
   }
   if (result != LineRead || head->empty()) {
-    throw net::CBlockingSocketException(kBadHeader);
+    throw net::CBlockingSocketException(kTextBadHeader);
   }
   const std::string received = *head;
   const auto status_line = ReadFirstLine(head);
@@ -155,7 +152,7 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
     waits.AddShutdown();
     const auto result = waits.Wait(round);
     if (result == net::CWaitSet::Result::kError || result == net::CWaitSet::Result::kShutdown) {
-      throw net::CBlockingSocketException(kSelectFailed);
+      throw net::CBlockingSocketException(kTextSelectFailed);
     }
     if (result == net::CWaitSet::Result::kTimedOut) {
       if (!client_.IsWritable() || rounds <= 1) {
@@ -174,7 +171,7 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
       if (e.ErrorCode() == net::WSAECONNRESET || e.ErrorCode() == net::WSAENETRESET) {
         return;
       }
-      throw net::CBlockingSocketException(kRecvFailed, e.ErrorCode());
+      throw net::CBlockingSocketException(kTextRecvFailed, e.ErrorCode());
     }
     if (received <= 0) {
       return;

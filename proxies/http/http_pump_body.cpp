@@ -5,37 +5,11 @@
 #include "proxies/http/head_reader.h"
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_pump.h"
+#include "proxies/http/http_texts.h"
 #include "proxies/http/response_line.h"
 
 namespace qlm::http {
 namespace {
-
-constexpr const char* kRequestLengthFailed = "CHttpPump::PumpRequestForLength time out or closed";
-constexpr const char* kResponseLengthFailed = "CHttpPump::PumpResponseForLength time out or closed";
-
-// The messages of one direction of chunked relay.
-struct ChunkTexts {
-  const char* too_long_line;
-  const char* line_errors;
-  const char* too_long_footer;
-  const char* footer_errors;
-  const char* length_failed;
-};
-
-constexpr ChunkTexts kRequestChunks = {
-    "CHttpPump::PumpRequestForEncoding:Transfer-Encoding too long chunk-size line",
-    "CHttpPump::PumpRequestForEncoding:Transfer-Encoding has errors and socket is closed",
-    "CHttpPump::PumpRequestForEncoding:Transfer-Encoding too long footer header line",
-    "CHttpPump::PumpRequestForEncoding:Transfer-Encoding has errors while reading the footer "
-    "header line",
-    kRequestLengthFailed};
-constexpr ChunkTexts kResponseChunks = {
-    "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding too long chunk-size line",
-    "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding has errors and socket is closed",
-    "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding too long footer header line",
-    "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding has errors while reading the "
-    "footer header line",
-    kResponseLengthFailed};
 
 // Reads one line, sending what is queued first when the line is not yet
 // buffered whole (the read may wait).
@@ -141,13 +115,13 @@ int64_t CHttpPump::PumpRequest(const std::string& head, net::Timeout timeout) {
 
 void CHttpPump::PumpRequestForLength(int64_t length, net::Timeout timeout) {
   CPendingOutput out(server_, timeout);
-  RelayLength(client_, out, length, config_.timeouts.request_body_receive, kRequestLengthFailed);
+  RelayLength(client_, out, length, config_.timeouts.request_body_receive, kTextRequestLengthFailed);
   out.Flush();
 }
 
 void CHttpPump::PumpResponseForLength(int64_t length, net::Timeout timeout) {
   CPendingOutput out(client_, config_.timeouts.client_send);
-  RelayLength(server_, out, length, timeout, kResponseLengthFailed);
+  RelayLength(server_, out, length, timeout, kTextResponseLengthFailed);
   out.Flush();
 }
 
@@ -171,7 +145,7 @@ void CHttpPump::RelayResponseBody(CPendingOutput* out, int64_t length, bool chun
   if (chunked) {
     RelayChunks(server_, *out, timeout, kResponseChunks);
   } else if (length > 0) {
-    RelayLength(server_, *out, length, timeout, kResponseLengthFailed);
+    RelayLength(server_, *out, length, timeout, kTextResponseLengthFailed);
   }
 }
 

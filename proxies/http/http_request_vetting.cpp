@@ -5,6 +5,7 @@
 
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_client_socket.h"
+#include "proxies/http/http_texts.h"
 
 namespace qlm::http {
 namespace {
@@ -35,7 +36,7 @@ int CHttpClientSocket::ProcessRequestLine(const std::string& line) {
   if (!ParsingRequestLine(line)) {
     SendReply(Reply501());
     throw net::CBlockingSocketException(
-        Format("HttpClientThreadProc:Bad HTTP Request! Parsing Request Line <%s> Failed", line));
+        Format(kFormatBadRequestLine, line));
   }
   const std::string uri = request_.path;
   if (request_.method == kConnectMethod) {
@@ -44,12 +45,12 @@ int CHttpClientSocket::ProcessRequestLine(const std::string& line) {
     }
     SendReply(Reply400(kMsgParsingHttpsHost));
     throw net::CBlockingSocketException(
-        Format("HttpClientThreadProc:Bad HTTP Request! Parsing Request <%s> Failed", uri));
+        Format(kFormatBadConnectTarget, uri));
   }
   if (!IsKnownMethod(request_.method)) {
     SendReply(Reply501());
     throw net::CBlockingSocketException(
-        Format("HttpClientThreadProc: Service <%s> Not Implemented!", request_.method));
+        Format(kFormatUnknownMethod, request_.method));
   }
   switch (ParseURI(uri)) {
     case kUriParsed:
@@ -60,7 +61,7 @@ int CHttpClientSocket::ProcessRequestLine(const std::string& line) {
     default:
       SendReply(Reply400(kMsgParsingUri));
       throw net::CBlockingSocketException(
-          Format("HttpClientThreadProc:Bad HTTP Request! no way to parse the URI <%s>", uri));
+          Format(kFormatBadUri, uri));
   }
 }
 

@@ -4,12 +4,12 @@
 #include <arpa/inet.h>
 
 #include "proxies/http/header_fields.h"
+#include "proxies/http/http_texts.h"
 #include "proxies/http/response_line.h"
 
 namespace qlm::http {
 namespace {
 
-constexpr const char* kNotResolved = "HttpClientThreadProc:Remote Host is not resolved!";
 
 bool Resolve(const std::string& host, uint16_t port, sockaddr_in* address) {
   *address = sockaddr_in{};
@@ -51,7 +51,7 @@ int CHttpServerSocket::ConnectServerNew(const std::string& host, uint16_t port,
                                         net::Timeout timeout) {
   sockaddr_in address{};
   if (!Resolve(host, port, &address)) {
-    throw net::CBlockingSocketException(kNotResolved);
+    throw net::CBlockingSocketException(kTextNotResolved);
   }
   Open(address, host, port, timeout);
   return 1;

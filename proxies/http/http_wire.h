@@ -163,20 +163,4 @@ std::string ReplyDialUpDisconnected();
 // with "/" appended; no body.
 std::string Reply302(std::string_view uri);
 
-// Time-outs of the HTTP proxy, injectable so tests can pass milliseconds.
-struct HttpTimeouts {
-  std::chrono::milliseconds client_request{30000};     // waiting for a request head
-  std::chrono::milliseconds client_send{30000};        // every send to the client
-  std::chrono::milliseconds keep_alive_wait{20000};    // silence allowed between requests
-  std::chrono::milliseconds server_connect{120000};    // outward connect
-  std::chrono::milliseconds request_relay{90000};      // request head and body to the server
-  std::chrono::milliseconds response_relay{180000};    // a whole response, in rounds
-  std::chrono::milliseconds response_round{15000};     // one response-head read / silence round
-  std::chrono::milliseconds request_body_receive{30000};  // each client body receive
-  std::chrono::milliseconds tunnel_idle{180000};       // CONNECT tunnel idleness
-  std::chrono::milliseconds dial_page_poll{2000};      // dial-control page status poll
-  int dial_page_rounds = 60;
-  int linger_seconds = 30;
-};
-
 }  // namespace qlm::http

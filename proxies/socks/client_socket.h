@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/blocking_socket.h"
+#include "proxies/socks/socks_config.h"
 #include "proxies/socks/socks_wire.h"
 
 namespace qlm::socks {

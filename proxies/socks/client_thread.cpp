@@ -6,9 +6,8 @@
 #include <arpa/inet.h>
 
 #include <cstdio>
-#include <optional>
 
-#include "engine/connection_limit.h"
+#include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
 #include "proxies/socks/socks_parse.h"
 #include "proxies/socks/socks_session.h"
@@ -34,7 +33,12 @@ std::string HostNameOf(const sockaddr_in& address) {
                          : std::string();
 }
 
+void CSocksSession::Refuse() { throw CBlockingSocketException(kTextLimited); }
+
 void CSocksSession::Run() {
+  client_.SetOutOfBadDisable();
+  client_.SetLingerOn(client_.Timeouts().linger);
+  client_.GetPeerName(&client_.client_address_);
   char first = 0;
   if (client_.Receive(&first, 1, client_.Timeouts().handshake) != 1) {
     throw CBlockingSocketException(kTextClientClosed, 0, net::kOtherExactFailed);
@@ -100,12 +104,8 @@ void CSocksSession::WrongVersion(uint8_t first_byte) {
 
 void CSocksSession::Connect() {
   const SocksTimeouts& timeouts = client_.Timeouts();
-  outward_.Create(net::kStream);
-  outward_.SetNonBlockingMode();
-  outward_.ConnectNonBlock(client_.dest_socket_address_, timeouts.outward_connect);
-  outward_.SetBlockingMode();
-  outward_.SetOutOfBadDisable();
-  outward_.SetLingerOn(timeouts.linger_seconds);
+  outward_.ConnectOutward(client_.dest_socket_address_, timeouts.outward_connect,
+                          timeouts.linger);
   sockaddr_in proxy{};
   outward_.GetSockName(&proxy);
   reply_.address = proxy.sin_addr.s_addr;
@@ -132,47 +132,10 @@ void CSocksSession::Connect() {
   pump.Pump(timeouts.relay_idle);
 }
 
-namespace {
-
-// Set-up of the client connection and the session; any failure is thrown.
-void Serve(CClientSocket& client, std::optional<engine::CConnectionSlot>& slot,
-           CSocksSession& session) {
-  client.SetOutOfBadDisable();
-  client.SetLingerOn(client.Timeouts().linger_seconds);
-  client.GetPeerName(&client.client_address_);
-  slot.emplace();
-  if (!slot->Taken()) {
-    throw CBlockingSocketException(kTextLimited);
-  }
-  session.Run();
-}
-
-}  // namespace
-
 int ClientThreadProc(engine::ConnectionContextPtr context) {
-  auto* client = dynamic_cast<CClientSocket*>(context->Client.get());
-  std::optional<engine::CConnectionSlot> slot;
-  std::optional<CSocksSession> session;
-  const engine::ThreadTag thread = engine::ThisThread();
-  try {
-    if (client == nullptr) {
-      throw CBlockingSocketException(kTextClientClosed);
-    }
-    session.emplace(*context, *client);
-    Serve(*client, slot, *session);
-  } catch (const CBlockingSocketException& e) {
-    engine::WriteLog(thread, engine::kKindError, "%s", e.GetErrorText().c_str());
-  }
-  engine::EndActivity(*context, thread, engine::kRowMain);
-  // The context goes first (it closes the client), then the slot, then the
-  // sockets the session opened for BIND and outward.
-  context.reset();
-  slot.reset();
-  if (session) {
-    session->Accepted().Close();
-    session->Outward().Close();
-  }
-  return 0;
+  static constexpr engine::WorkerTexts kTexts{.proc = "ClientThreadProc",
+                                              .no_client = kTextClientClosed};
+  return engine::RunWorker<CSocksSession>(std::move(context), kTexts);
 }
 
 }  // namespace qlm::socks

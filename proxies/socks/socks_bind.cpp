@@ -33,7 +33,7 @@ void CSocksSession::Bind() {
   listener.Close();
   accepted_.SetBlockingMode();
   accepted_.SetOutOfBadDisable();
-  accepted_.SetLingerOn(timeouts.linger_seconds);
+  accepted_.SetLingerOn(timeouts.linger);
   sockaddr_in proxy{};
   accepted_.GetSockName(&proxy);
   reply_.address = peer.sin_addr.s_addr;

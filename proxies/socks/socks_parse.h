@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <string>
 
+#include "net/parse_status.h"
 #include "proxies/socks/socks_wire.h"
 
 namespace qlm::socks {
 
-enum class ParseStatus { kNeedMore, kDone, kInvalid };
+using net::ParseStatus;
 
 // The protocol a first byte selects; 0 for neither 4 nor 5.
 uint8_t DetectVersion(uint8_t first_byte);

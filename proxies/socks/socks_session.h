@@ -16,15 +16,17 @@ namespace qlm::socks {
 
 class CSocksSession {
  public:
-  CSocksSession(engine::ConnectionContext& context, CClientSocket& client)
-      : context_(context), client_(client), thread_(engine::ThisThread()) {}
+  using Client = CClientSocket;
 
-  // Reads the request and serves it. Throws CBlockingSocketException.
+  CSocksSession(engine::ConnectionContext& context, CClientSocket& client,
+                engine::ThreadTag thread)
+      : context_(context), client_(client), thread_(thread) {}
+
+  // Sets the client socket up, reads the request and serves it. Throws
+  // CBlockingSocketException.
   void Run();
-
-  // The sockets of BIND and CONNECT/UDP, closed at the session's end.
-  net::CBlockingSocket& Accepted() { return accepted_; }
-  net::CBlockingSocket& Outward() { return outward_; }
+  // No connection slot: the client gets no reply, only the ERR line.
+  void Refuse();
 
  private:
   void ReadRequest(uint8_t first_byte);
@@ -40,6 +42,7 @@ class CSocksSession {
   CClientSocket& client_;
   engine::ThreadTag thread_;
   SocksReply reply_;
+  // The sockets of BIND and CONNECT/UDP; they close with the session.
   net::CBlockingSocket accepted_;
   net::CBlockingSocket outward_;
 };

@@ -136,14 +136,4 @@ inline constexpr const char* kFormatUdpOutActivity =
 inline constexpr const char* kFormatUdpInActivity =
     "UDP: %s:%u (%s) -> Proxy %s:%u -> Local %s:%u (%s)";
 
-// Every wait of a session; the defaults are the server's, tests pass shorter.
-struct SocksTimeouts {
-  net::Timeout handshake{std::chrono::seconds(30)};        // reads and writes of the handshake
-  net::Timeout outward_connect{std::chrono::seconds(300)}; // CONNECT's outward connect
-  net::Timeout bind_accept{std::chrono::seconds(300)};     // BIND's wait for the peer
-  net::Timeout relay_idle{std::chrono::seconds(7200)};     // idle end of a relay or association
-  net::Timeout datagram_send{std::chrono::seconds(30)};    // each relayed datagram
-  int linger_seconds = 30;
-};
-
 }  // namespace qlm::socks

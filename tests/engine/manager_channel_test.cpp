@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "engine/activity_log.h"
-#include "engine/host_addresses.h"
+#include "net/host_addresses.h"
 #include "engine/listener_record.h"
 #include "engine/log_file.h"
 #include "link/msg_wire.h"
@@ -303,11 +303,11 @@ TEST_F(ManagerChannelTest, AcceptFailureIsLoggedAndPausedNotSpun) {
 TEST(HostAddressesTest, LoopbackNetIsOwnAndTestNetIsNot) {
   in_addr address{};
   inet_pton(AF_INET, "127.0.0.1", &address);
-  EXPECT_TRUE(IsOwnHostAddress(address));
+  EXPECT_TRUE(net::IsOwnHostAddress(address));
   inet_pton(AF_INET, "127.45.6.7", &address);
-  EXPECT_TRUE(IsOwnHostAddress(address));
+  EXPECT_TRUE(net::IsOwnHostAddress(address));
   inet_pton(AF_INET, "192.0.2.55", &address);  // documentation net, never assigned
-  EXPECT_FALSE(IsOwnHostAddress(address));
+  EXPECT_FALSE(net::IsOwnHostAddress(address));
 }
 
 TEST_F(ManagerChannelTest, ShutdownEndsTheListenerAndTheConnection) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/activity_log.h"
+#include "proxies/socks/socks_config.h"
 #include "proxies/socks/socks_wire.h"
 
 namespace qlm::socks::test {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/listener_record.h"
 
@@ -17,5 +19,7 @@ struct PortMapListener : CListenerRecord {
   uint32_t out_port = 0;      // local port of the outward side; 0 any
   uint32_t client_port = 0;   // only clients from this source port; 0 any
 };
+
+using PortMapList = std::vector<std::unique_ptr<PortMapListener>>;
 
 }  // namespace qlm::engine

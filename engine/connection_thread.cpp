@@ -1,11 +1,10 @@
-// Connection threads.
-#include "engine/service/connection_thread.h"
+// Connection and datagram threads.
+#include "engine/connection_thread.h"
 
 #include <system_error>
 #include <thread>
 
 #include "engine/activity_log.h"
-#include "engine/service/service_texts.h"
 
 namespace qlm::engine {
 

@@ -1,0 +1,21 @@
+// The SOCKS server's entry in the engine.
+#include "proxies/socks/socks_protocol.h"
+
+#include "proxies/socks/client_socket.h"
+#include "proxies/socks/client_thread.h"
+
+namespace qlm::socks {
+namespace {
+
+std::unique_ptr<net::CBlockingSocket> MakeClient() {
+  return std::make_unique<CClientSocket>(SocksTimeouts{});
+}
+
+}  // namespace
+
+const engine::StreamProtocol& SocksProtocol() {
+  static const engine::StreamProtocol entry{"SOCKS", &MakeClient, &ClientThreadProc};
+  return entry;
+}
+
+}  // namespace qlm::socks
