@@ -2,9 +2,6 @@
 // sink that keeps what WriteLog/ReportActivity were given, and file reading.
 #pragma once
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <optional>
@@ -12,25 +9,12 @@
 #include <vector>
 
 #include "engine/activity_log.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_dir.h"
 
 namespace qlm::engine::test {
 
-class CTempDir {
- public:
-  CTempDir() {
-    char pattern[] = "/tmp/qlm-log-XXXXXX";
-    path_ = mkdtemp(pattern);
-  }
-  ~CTempDir() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
+using CTempDir = qlm::test::CTempDir;
 
 inline std::vector<std::string> FileLines(const std::string& name) {
   std::ifstream in(name);
@@ -41,44 +25,8 @@ inline std::vector<std::string> FileLines(const std::string& name) {
   return lines;
 }
 
-struct LogCall {
-  ThreadTag thread;
-  std::string kind;
-  std::string text;
-};
-struct ActivityCall {
-  std::string key;
-  std::string connection;
-  std::optional<std::string> text;
-};
-
-class CRecordingSink : public IReportSink {
- public:
-  CRecordingSink() { SetReportSinkForTest(this); }
-  ~CRecordingSink() override { SetReportSinkForTest(nullptr); }
-
-  void Log(ThreadTag thread, const std::string& kind, const std::string& text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    logs_.push_back({thread, kind, text});
-  }
-  void Activity(const std::string& key, const std::string& connection,
-                const std::optional<std::string>& text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    activities_.push_back({key, connection, text});
-  }
-  std::vector<LogCall> Logs() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return logs_;
-  }
-  std::vector<ActivityCall> Activities() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return activities_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<LogCall> logs_;
-  std::vector<ActivityCall> activities_;
-};
+using qlm::test::ActivityCall;
+using qlm::test::LogCall;
+using CRecordingSink = qlm::test::CLogCapture;
 
 }  // namespace qlm::engine::test

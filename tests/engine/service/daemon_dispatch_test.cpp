@@ -15,6 +15,7 @@
 #include "engine/service/listener_set.h"
 #include "engine/service/protocol_table.h"
 #include "net/shutdown_socket.h"
+#include "tests/support/log_capture.h"
 #include "tests/support/loopback.h"
 #include "tests/support/wait_until.h"
 
@@ -22,20 +23,18 @@ namespace qlm::engine {
 namespace {
 
 // Collects the log lines and the engine's reports.
-class Sink : public IReportSink {
+class Sink : public qlm::test::CLogCapture {
  public:
-  void Log(ThreadTag, const std::string& kind, const std::string& text) override {
-    std::lock_guard lock(mutex_);
-    lines_.push_back(kind + "|" + text);
-  }
-  void Activity(const std::string&, const std::string&, const std::optional<std::string>&) override {}
   void Report(const std::string& kind, const std::string& text) {
     std::lock_guard lock(mutex_);
     reports_.push_back(kind + "|" + text);
   }
   std::vector<std::string> Lines() {
-    std::lock_guard lock(mutex_);
-    return lines_;
+    std::vector<std::string> lines;
+    for (const qlm::test::LogCall& call : Logs()) {
+      lines.push_back(call.kind + "|" + call.text);
+    }
+    return lines;
   }
   std::vector<std::string> Reports() {
     std::lock_guard lock(mutex_);
@@ -44,22 +43,19 @@ class Sink : public IReportSink {
 
  private:
   std::mutex mutex_;
-  std::vector<std::string> lines_;
-  std::vector<std::string> reports_;
+  std::vector<std::string> reports_;  // Guarded by mutex_
 };
 
 class DaemonDispatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     net::CShutdownSocket::Instance().ResetForTest();
-    SetReportSinkForTest(&sink_);
     SetEngineDebugMode(true);
     SetEngineReportSinkForTest(
         [this](const std::string& kind, const std::string& text) { sink_.Report(kind, text); });
   }
   void TearDown() override {
     StopDispatcher();
-    SetReportSinkForTest(nullptr);
     SetEngineReportSinkForTest(nullptr);
     net::CShutdownSocket::Instance().ResetForTest();
   }

@@ -158,7 +158,7 @@ TEST_F(CHttpPumpTest, ChunkSizeLineOf512BytesIsRefused) {
                              std::string(520, '0') + "\r\n");
   Exchange(origin.Port(), "GET");
   EXPECT_TRUE(qlm::test::WaitUntil([&] {
-    return log_.Has("ERR", "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding too "
+    return log_.HasLineContaining("ERR", "CHttpPump::PumpResponseForTransferEncoding:Transfer-Encoding too "
                            "long chunk-size line");
   }));
 }

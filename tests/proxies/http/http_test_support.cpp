@@ -13,6 +13,8 @@
 
 namespace qlm::http::test {
 
+using qlm::test::AcceptSome;
+
 HttpProxyConfig ShortConfig() {
   HttpProxyConfig config;
   using std::chrono::milliseconds;
@@ -32,17 +34,6 @@ HttpProxyConfig ShortConfig() {
 }
 
 namespace {
-
-// Accepts with a bounded wait so the loop can see its stop flag.
-int AcceptSome(int listen_fd, const std::atomic<bool>& stop) {
-  while (!stop.load()) {
-    pollfd p{listen_fd, POLLIN, 0};
-    if (poll(&p, 1, 50) > 0) {
-      return accept(listen_fd, nullptr, nullptr);
-    }
-  }
-  return -1;
-}
 
 }  // namespace
 
@@ -88,34 +79,6 @@ void CProxyUnderTest::AcceptLoop() {
   }
 }
 
-COrigin::COrigin(std::function<void(int fd)> handler) : handler_(std::move(handler)) {
-  listen_fd_ = qlm::test::ListenTcp("127.0.0.1", &port_);
-  acceptor_ = std::thread([this] {
-    for (;;) {
-      const int fd = AcceptSome(listen_fd_, stop_);
-      if (fd < 0) {
-        return;
-      }
-      ++accepted_;
-      std::lock_guard lock(mutex_);
-      workers_.emplace_back([this, fd] {
-        handler_(fd);
-        close(fd);
-      });
-    }
-  });
-}
-
-COrigin::~COrigin() {
-  stop_ = true;
-  acceptor_.join();
-  std::lock_guard lock(mutex_);
-  for (auto& t : workers_) {
-    t.join();
-  }
-  close(listen_fd_);
-}
-
 namespace {
 
 bool ReadMore(int fd, std::string* into, int timeout_ms) {
@@ -156,36 +119,6 @@ std::string ReadN(int fd, size_t n, std::string* rest, int timeout_ms) {
   const size_t take = std::min(n, data.size());
   *rest = data.substr(take);
   return data.substr(0, take);
-}
-
-CLogCapture::CLogCapture() { engine::SetReportSinkForTest(this); }
-CLogCapture::~CLogCapture() { engine::SetReportSinkForTest(nullptr); }
-
-void CLogCapture::Log(engine::ThreadTag, const std::string& kind, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  lines_.push_back(kind + "|" + text);
-}
-
-void CLogCapture::Activity(const std::string&, const std::string&,
-                           const std::optional<std::string>&) {}
-
-bool CLogCapture::Has(const std::string& kind, const std::string& part) {
-  std::lock_guard lock(mutex_);
-  for (const auto& line : lines_) {
-    if (line.rfind(kind + "|", 0) == 0 && line.find(part) != std::string::npos) {
-      return true;
-    }
-  }
-  return false;
-}
-
-std::string CLogCapture::All() {
-  std::lock_guard lock(mutex_);
-  std::string all;
-  for (const auto& line : lines_) {
-    all += line + "\n";
-  }
-  return all;
 }
 
 }  // namespace qlm::http::test

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "engine/activity_log.h"
+#include "tests/support/fake_servers.h"
+#include "tests/support/log_capture.h"
 #include "engine/listener_record.h"
 #include "proxies/http/http_proxy_config.h"
 
@@ -42,23 +44,7 @@ class CProxyUnderTest {
 };
 
 // An origin server on 127.0.0.1 whose connections each run `handler(fd)`.
-class COrigin {
- public:
-  explicit COrigin(std::function<void(int fd)> handler);
-  ~COrigin();
-  uint16_t Port() const { return port_; }
-  int Accepted() const { return accepted_.load(); }
-
- private:
-  int listen_fd_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> accepted_{0};
-  std::function<void(int)> handler_;
-  std::thread acceptor_;
-  std::mutex mutex_;
-  std::vector<std::thread> workers_;
-};
+using COrigin = qlm::test::CTcpServer;
 
 // Reads one head (through the empty line) from fd; what follows it stays in
 // *rest. Empty on close or time-out.
@@ -66,20 +52,7 @@ std::string ReadHead(int fd, std::string* rest, int timeout_ms = 5000);
 // Reads exactly n bytes (fewer on close or time-out).
 std::string ReadN(int fd, size_t n, std::string* rest, int timeout_ms = 5000);
 
-// Keeps every log line (kind + text) for the test to look at.
-class CLogCapture : public engine::IReportSink {
- public:
-  CLogCapture();
-  ~CLogCapture() override;
-  void Log(engine::ThreadTag, const std::string& kind, const std::string& text) override;
-  void Activity(const std::string&, const std::string&,
-                const std::optional<std::string>&) override;
-  bool Has(const std::string& kind, const std::string& part);
-  std::string All();
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> lines_;
-};
+// Keeps every log line for the test to look at.
+using CLogCapture = qlm::test::CLogCapture;
 
 }  // namespace qlm::http::test

@@ -37,7 +37,6 @@ CSocksHarness::CSocksHarness() {
   net::CShutdownSocket::Instance().ResetForTest();
   engine::CConnectionLimit::Instance().Reset(engine::CConnectionLimit::kDefaultMaxConnections);
   engine::OpenLog(log_name_);
-  engine::SetReportSinkForTest(this);
   listener_ = qlm::test::ListenTcp("127.0.0.1", &port_);
 }
 
@@ -46,7 +45,6 @@ CSocksHarness::~CSocksHarness() {
   for (std::thread& t : threads_) {
     t.join();
   }
-  engine::SetReportSinkForTest(nullptr);
   engine::CloseLog();
   ::close(listener_);
   std::error_code ec;
@@ -71,39 +69,19 @@ int CSocksHarness::Connect(const SocksTimeouts& timeouts) {
 bool CSocksHarness::AllEnded() { return ended_.load() == started_.load(); }
 
 bool CSocksHarness::HasLog(const std::string& kind, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  for (const auto& [k, t] : logs_) {
-    if (k == kind && t == text) {
-      return true;
-    }
-  }
-  return false;
+  return log_.HasLine(kind, text);
 }
 
 bool CSocksHarness::HasLogStartingWith(const std::string& kind, const std::string& prefix) {
-  std::lock_guard lock(mutex_);
-  for (const auto& [k, t] : logs_) {
-    if (k == kind && t.rfind(prefix, 0) == 0) {
-      return true;
-    }
-  }
-  return false;
+  return log_.HasLineStartingWith(kind, prefix);
 }
 
 std::vector<std::string> CSocksHarness::ActivityTexts() {
-  std::lock_guard lock(mutex_);
-  return activities_;
-}
-
-void CSocksHarness::Log(engine::ThreadTag, const std::string& kind, const std::string& text) {
-  std::lock_guard lock(mutex_);
-  logs_.emplace_back(kind, text);
-}
-
-void CSocksHarness::Activity(const std::string&, const std::string&,
-                             const std::optional<std::string>& text) {
-  std::lock_guard lock(mutex_);
-  activities_.push_back(text.value_or("<end>"));
+  std::vector<std::string> texts;
+  for (const qlm::test::ActivityCall& call : log_.Activities()) {
+    texts.push_back(call.text.value_or("<end>"));
+  }
+  return texts;
 }
 
 bool SendBytes(int fd, const Bytes& bytes) {
@@ -144,13 +122,6 @@ bool ClosedByPeer(int fd) {
   return false;
 }
 
-uint16_t LocalPort(int fd) {
-  sockaddr_in a{};
-  socklen_t length = sizeof(a);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-  return ntohs(a.sin_port);
-}
-
 Bytes Ip(const char* dotted) {
   const in_addr_t a = inet_addr(dotted);
   const auto* p = reinterpret_cast<const uint8_t*>(&a);
@@ -167,99 +138,6 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     out.insert(out.end(), part.begin(), part.end());
   }
   return out;
-}
-
-CTcpEcho::CTcpEcho(const char* ip) {
-  listener_ = qlm::test::ListenTcp(ip, &port_);
-  thread_ = std::thread([this] {
-    while (!stop_.load()) {
-      pollfd p{listener_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) {
-        continue;
-      }
-      const int fd = ::accept(listener_, nullptr, nullptr);
-      while (!stop_.load() && fd >= 0) {
-        pollfd q{fd, POLLIN, 0};
-        if (::poll(&q, 1, 50) <= 0) {
-          continue;
-        }
-        char buffer[65536];
-        const ssize_t got = ::recv(fd, buffer, sizeof(buffer), 0);
-        if (got <= 0 || ::send(fd, buffer, static_cast<size_t>(got), MSG_NOSIGNAL) != got) {
-          break;
-        }
-      }
-      ::close(fd);
-    }
-  });
-}
-
-CTcpEcho::~CTcpEcho() {
-  stop_ = true;
-  thread_.join();
-  ::close(listener_);
-}
-
-int UdpSocket(const char* ip, uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(port);
-  a.sin_addr.s_addr = inet_addr(ip);
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-Bytes ReceiveDatagram(int fd, int timeout_ms) {
-  pollfd p{fd, POLLIN, 0};
-  if (::poll(&p, 1, timeout_ms) <= 0) {
-    return {};
-  }
-  uint8_t buffer[65536];
-  const ssize_t got = ::recv(fd, buffer, sizeof(buffer), 0);
-  return got > 0 ? Bytes(buffer, buffer + got) : Bytes{};
-}
-
-CUdpEcho::CUdpEcho(const char* ip) {
-  fd_ = UdpSocket(ip, 0);
-  port_ = LocalPort(fd_);
-  thread_ = std::thread([this] {
-    while (!stop_.load()) {
-      pollfd p{fd_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) {
-        continue;
-      }
-      char buffer[65536];
-      sockaddr_in from{};
-      socklen_t length = sizeof(from);
-      const ssize_t got =
-          ::recvfrom(fd_, buffer, sizeof(buffer), 0, reinterpret_cast<sockaddr*>(&from), &length);
-      if (got < 0) {
-        continue;
-      }
-      {
-        std::lock_guard lock(mutex_);
-        last_ = from;
-      }
-      ++count_;
-      ::sendto(fd_, buffer, static_cast<size_t>(got), 0, reinterpret_cast<sockaddr*>(&from),
-               length);
-    }
-  });
-}
-
-CUdpEcho::~CUdpEcho() {
-  stop_ = true;
-  thread_.join();
-  ::close(fd_);
-}
-
-sockaddr_in CUdpEcho::last_sender() {
-  std::lock_guard lock(mutex_);
-  return last_;
 }
 
 }  // namespace qlm::socks::test

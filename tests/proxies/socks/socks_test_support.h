@@ -17,6 +17,8 @@
 
 #include "engine/activity_log.h"
 #include "proxies/socks/socks_config.h"
+#include "tests/support/fake_servers.h"
+#include "tests/support/log_capture.h"
 #include "proxies/socks/socks_wire.h"
 
 namespace qlm::socks::test {
@@ -25,10 +27,10 @@ using Bytes = std::vector<uint8_t>;
 
 SocksTimeouts ShortTimeouts();
 
-class CSocksHarness : public engine::IReportSink {
+class CSocksHarness {
  public:
   CSocksHarness();
-  ~CSocksHarness() override;
+  ~CSocksHarness();
 
   // A client connection whose server side runs ClientThreadProc; the caller
   // closes the returned descriptor.
@@ -41,10 +43,6 @@ class CSocksHarness : public engine::IReportSink {
   std::vector<std::string> ActivityTexts();
   std::string LogFileName() const { return log_name_; }
 
-  // engine::IReportSink
-  void Log(engine::ThreadTag thread, const std::string& kind, const std::string& text) override;
-  void Activity(const std::string& key, const std::string& connection,
-                const std::optional<std::string>& text) override;
 
  private:
   std::string dir_;
@@ -54,9 +52,7 @@ class CSocksHarness : public engine::IReportSink {
   std::vector<std::thread> threads_;
   std::atomic<int> started_{0};
   std::atomic<int> ended_{0};
-  std::mutex mutex_;
-  std::vector<std::pair<std::string, std::string>> logs_;  // Guarded by mutex_
-  std::vector<std::string> activities_;                     // Guarded by mutex_
+  qlm::test::CLogCapture log_;
 };
 
 // Byte helpers over a plain descriptor, each with a bounded wait.
@@ -65,47 +61,14 @@ bool SendBytes(int fd, const Bytes& bytes);
 Bytes ReadBytes(int fd, size_t n);
 // True when the peer closes (after any pending bytes are read) within 5 s.
 bool ClosedByPeer(int fd);
-uint16_t LocalPort(int fd);
 Bytes Ip(const char* dotted);
 Bytes Port(uint16_t host_order);
 Bytes Concat(std::initializer_list<Bytes> parts);
 
-// A TCP echo server on ip, one connection at a time, until destroyed.
-class CTcpEcho {
- public:
-  explicit CTcpEcho(const char* ip = "127.0.0.1");
-  ~CTcpEcho();
-  uint16_t port() const { return port_; }
-
- private:
-  int listener_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-// A UDP echo on ip that counts datagrams and remembers the last sender.
-class CUdpEcho {
- public:
-  explicit CUdpEcho(const char* ip = "127.0.0.1");
-  ~CUdpEcho();
-  uint16_t port() const { return port_; }
-  int count() const { return count_.load(); }
-  sockaddr_in last_sender();
-
- private:
-  int fd_ = -1;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> count_{0};
-  std::mutex mutex_;
-  sockaddr_in last_{};  // Guarded by mutex_
-  std::thread thread_;
-};
-
-// A UDP socket bound on ip:port (port 0 for any); -1 on failure.
-int UdpSocket(const char* ip, uint16_t port);
-// One datagram within 5 s; empty when none came.
-Bytes ReceiveDatagram(int fd, int timeout_ms = 5000);
+using qlm::test::CTcpEcho;
+using qlm::test::CUdpEcho;
+using qlm::test::LocalPort;
+using qlm::test::ReceiveDatagram;
+using qlm::test::UdpSocket;
 
 }  // namespace qlm::socks::test
