@@ -1,7 +1,9 @@
 // The engine-wide limit on simultaneous connections ("MaxConnections", default
 // 2000). A connection thread takes one slot without waiting for its whole life;
 // when none is free it refuses the client in its protocol's own words. The
-// dispatcher never counts.
+// dispatcher never counts. Datagram protocols (DNS, DHCP, UDP mappings) bound
+// their own workers with a limit of their own, so a flood of datagrams cannot
+// start threads without end.
 #pragma once
 
 #include <mutex>
@@ -12,6 +14,10 @@ class CConnectionLimit {
  public:
   static constexpr unsigned kDefaultMaxConnections = 2000;
 
+  CConnectionLimit() = default;
+  explicit CConnectionLimit(unsigned max) : max_(max), free_(max) {}
+
+  // The engine-wide "MaxConnections" limit of the stream connections.
   static CConnectionLimit& Instance() {
     static CConnectionLimit limit;
     return limit;

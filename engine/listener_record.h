@@ -3,6 +3,8 @@
 // this base, so the activity calls build the same "%s:%s:%d" key for both.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,6 +26,9 @@ struct CListenerRecord {
   int port = 0;              // the bound port
   int type = net::kStream;   // 1 stream, 2 datagram
   net::CBlockingSocket socket;
+  // The address the socket is bound to, read back once it is bound (a
+  // datagram server replies from it; DHCP finds its interface by it).
+  sockaddr_in local_address{AF_INET, 0, {0}, {0}};
   std::string name;          // daemon or mapping name, e.g. "HTTP"
 
   // "%s:%s:%d": listen address, name, port (the listener key of the key list,

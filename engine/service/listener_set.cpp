@@ -19,6 +19,7 @@ void OpenListenerSocket(CListenerRecord& record, int backlog, bool reuse_address
     record.socket.SetReuseAddr();
   }
   record.socket.Bind(net::MakeAddress(record.address, static_cast<uint16_t>(record.port)));
+  record.socket.GetSockName(&record.local_address);
   if (record.type == net::kStream) {
     record.socket.Listen(backlog);
   }
