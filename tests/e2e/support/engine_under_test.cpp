@@ -118,9 +118,11 @@ void EngineUnderTest::SetActivity(bool enable, uint32_t max_connections) {
 }
 
 std::map<std::string, std::string> EngineUnderTest::Environment() const {
-  return {{"QUILLMAR_STORE", folder_ + "/quillmar.db"},
-          {"QUILLMAR_RUNDIR", folder_ + "/run"},
-          {"QUILLMAR_MANAGER_PORT", std::to_string(manager_port_)}};
+  std::map<std::string, std::string> environment = extra_environment_;
+  environment["QUILLMAR_STORE"] = folder_ + "/quillmar.db";
+  environment["QUILLMAR_RUNDIR"] = folder_ + "/run";
+  environment["QUILLMAR_MANAGER_PORT"] = std::to_string(manager_port_);
+  return environment;
 }
 
 std::string EngineUnderTest::StoreText() {

@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -49,6 +50,10 @@ class EngineUnderTest {
   // The same with a listener text of the test's own (e.g. another address).
   void AddDaemonListener(const std::string& name, const std::string& listener_text,
                          bool enable = true, const std::string& values = "");
+  // A variable of the engine's environment (PATH without a program, ...).
+  void SetEnvironment(const std::string& name, const std::string& value) {
+    extra_environment_[name] = value;
+  }
   // Store text applied after the fixture's own (registry-editor format).
   void AddStoreText(const std::string& text) { extra_text_ += text; }
   // Section values.
@@ -117,6 +122,7 @@ class EngineUnderTest {
   uint32_t max_connections_ = 2000;
   bool use_default_ip_ = true;
   std::string extra_text_;
+  std::map<std::string, std::string> extra_environment_;
   std::vector<Listener> listeners_;
   std::set<uint16_t> given_;
   std::set<uint16_t> not_awaited_;

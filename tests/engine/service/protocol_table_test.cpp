@@ -21,6 +21,15 @@ TEST(ProtocolTableTest, StreamNamesCompareExactly) {
   EXPECT_EQ(FindStreamProtocol("DHCP"), nullptr);
 }
 
+TEST(ProtocolTableTest, EveryLinkedLibraryNamesItsEntry) {
+  for (const char* name : {"HTTP", "SOCKS"}) {
+    const StreamProtocol* entry = FindStreamProtocol(name);
+    ASSERT_NE(entry, nullptr) << name;
+    EXPECT_STREQ(entry->name, name);
+    EXPECT_NE(entry->make_client(), nullptr);
+  }
+}
+
 TEST(ProtocolTableTest, DatagramRules) {
   const DatagramProtocol* dns = FindDatagramProtocol("DNS");
   ASSERT_NE(dns, nullptr);
