@@ -10,9 +10,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 duration=${DURATION:-5}
 conns=${CONNS:-32}
 here=$(cd "$(dirname "$0")" && pwd)
-standalone="$build/bin/qlm_http_standalone"
-engine="$build/bin/qlmsvr"
-[ -x "$engine" ] || [ -x "$standalone" ] || { echo "http_bench: neither $engine nor $standalone built" >&2; exit 1; }
+# shellcheck source=../support/engine.sh
+. "$here/../support/engine.sh"
 
 work=$(mktemp -d /tmp/qlm-http-bench-XXXXXX)
 pids=()
@@ -23,51 +22,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-wait_port() {
-  for _ in $(seq 1 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "http_bench: nothing listens on port $1" >&2
-  return 1
-}
-
 head -c 1024 /dev/urandom > "$work/1k.bin"
 head -c $((64 << 20)) /dev/urandom > "$work/64m.bin"
 
-origin_port=$(free_port)
+origin_port=$(bench_free_port)
 python3 "$root/tests/e2e/http/http_origin.py" 127.0.0.1 "$origin_port" "$work" &
 pids+=($!)
-wait_port "$origin_port"
+bench_wait_port "$origin_port"
 
-# Quillmar: the engine itself from a store of its own (HTTP only), or the
-# proxy alone in a process where the engine is not built.
-qlm_port=$(free_port)
-if [ -x "$engine" ] && [ -x "$build/bin/qlmreg" ]; then
-  dword() { printf 'dword:%08x' "$1"; }
-  store_env=(QUILLMAR_STORE="$work/quillmar.db" QUILLMAR_RUNDIR="$work/run"
-             QUILLMAR_MANAGER_PORT="$(free_port)")
-  {
-    printf '[General]\n"UseDefaultIP"=%s\n"DefaultIP"="127.0.0.1"\n\n' "$(dword 1)"
-    printf '[Activity]\n"MaxConnections"=%s\n\n' "$(dword 5000)"
-    for name in DNS HTTP SOCKS FTP Telnet RealAudio Email; do
-      if [ "$name" = HTTP ]; then port=$qlm_port; enable=01; else port=$(free_port); enable=00; fi
-      printf '[Daemons\\127.0.0.1:%s]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:%s\n\n' \
-        "$port" "$name" "$(dword "$port")" "$enable"
-    done
-  } > "$work/store.txt"
-  env "${store_env[@]}" "$build/bin/qlmreg" init "$work" > /dev/null
-  env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
-  env "${store_env[@]}" "$engine" -debug > "$work/engine.out" 2>&1 &
-else
-  "$standalone" 127.0.0.1 "$qlm_port" &
-fi
-pids+=($!)
+# Quillmar: the engine itself from a store of its own (HTTP only).
+qlm_port=$(bench_free_port)
+bench_start_engine "$build" "$work" HTTP "$qlm_port"
+pids+=("$ENGINE_PID")
 
-squid_port=$(free_port)
+squid_port=$(bench_free_port)
 mkdir -p "$work/squid"
 chmod 777 "$work/squid"
 cat > "$work/squid.conf" <<CONF
@@ -86,7 +54,7 @@ CONF
 squid -N -f "$work/squid.conf" > "$work/squid/stderr.log" 2>&1 &
 pids+=($!)
 
-tiny_port=$(free_port)
+tiny_port=$(bench_free_port)
 cat > "$work/tinyproxy.conf" <<CONF
 User nobody
 Group nogroup
@@ -100,7 +68,7 @@ CONF
 tinyproxy -d -c "$work/tinyproxy.conf" > "$work/tinyproxy.out" 2>&1 &
 pids+=($!)
 
-wait_port "$qlm_port"; wait_port "$squid_port"; wait_port "$tiny_port"
+bench_wait_port "$qlm_port"; bench_wait_port "$squid_port"; bench_wait_port "$tiny_port"
 
 small="http://127.0.0.1:$origin_port/length/1k.bin"
 large="http://127.0.0.1:$origin_port/length/64m.bin"

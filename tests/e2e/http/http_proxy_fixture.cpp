@@ -17,26 +17,13 @@ namespace qlm::test {
 CHttpProxyUnderTest::CHttpProxyUnderTest(const std::string& ip, unsigned max_connections)
     : ip_(ip), max_connections_(max_connections) {}
 
-CHttpProxyUnderTest::~CHttpProxyUnderTest() {
-  if (standalone_) {
-    standalone_->Signal(15);
-    EXPECT_EQ(standalone_->Wait(), 0);
-  }
-}
+CHttpProxyUnderTest::~CHttpProxyUnderTest() = default;
 
 bool CHttpProxyUnderTest::Start() {
-#ifdef QLM_HTTP_E2E_ENGINE
   engine_ = std::make_unique<EngineUnderTest>(ip_);
   port_ = engine_->AddDaemon("HTTP");
   engine_->SetActivity(false, max_connections_);
   return engine_->Start();
-#else
-  port_ = FreeTcpPort(ip_);
-  standalone_ = std::make_unique<CChildProcess>(std::vector<std::string>{
-      std::string(QLM_BIN_DIR) + "/qlm_http_standalone", ip_, std::to_string(port_),
-      std::to_string(max_connections_)});
-  return WaitUntil([this] { return IsListening(ip_, port_); });
-#endif
 }
 
 COriginUnderTest::COriginUnderTest(const std::string& ip, const std::string& folder) : ip_(ip) {

@@ -1,7 +1,6 @@
 // The HTTP proxy under test for the end-to-end tests: the engine (qlmsvr with
-// an "HTTP" daemon, through EngineUnderTest) when the build has it, else the
-// proxy alone in its own process (qlm_http_standalone). Plus the test's origin
-// server (http_origin.py) on a folder of its own.
+// an "HTTP" daemon, through EngineUnderTest), and the test's origin server
+// (http_origin.py) on a folder of its own.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +27,6 @@ class CHttpProxyUnderTest {
   unsigned max_connections_;
   uint16_t port_ = 0;
   std::unique_ptr<EngineUnderTest> engine_;
-  std::unique_ptr<CChildProcess> standalone_;
 };
 
 class COriginUnderTest {

@@ -20,28 +20,16 @@ CSocksServerUnderTest::CSocksServerUnderTest(const std::string& ip) : ip_(ip) {
 }
 
 CSocksServerUnderTest::~CSocksServerUnderTest() {
-  if (standalone_) {
-    standalone_->Signal(15);
-    EXPECT_EQ(standalone_->Wait(), 0);
-  }
   engine_.reset();
   std::error_code ignored;
   std::filesystem::remove_all(folder_, ignored);
 }
 
 bool CSocksServerUnderTest::Start() {
-#ifdef QLM_SOCKS_E2E_ENGINE
   engine_ = std::make_unique<EngineUnderTest>(ip_);
   port_ = engine_->AddDaemon("SOCKS");
   log_path_ = engine_->LogPath();
   return engine_->Start();
-#else
-  port_ = FreeTcpPort(ip_);
-  standalone_ = std::make_unique<CChildProcess>(std::vector<std::string>{
-      std::string(QLM_BIN_DIR) + "/qlm_socks_standalone", ip_, std::to_string(port_),
-      log_path_});
-  return WaitUntil([this] { return IsListening(ip_, port_); });
-#endif
 }
 
 std::vector<std::string> CSocksServerUnderTest::LogLines() const {

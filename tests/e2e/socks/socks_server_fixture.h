@@ -1,7 +1,5 @@
 // The SOCKS server under test for the end-to-end tests: the engine (qlmsvr
-// with a "SOCKS" daemon, through EngineUnderTest) when the build has it, else
-// the server alone in its own process (qlm_socks_standalone). Either way the
-// engine's log file is readable.
+// with a "SOCKS" daemon, through EngineUnderTest), with its log file readable.
 #pragma once
 
 #include <chrono>
@@ -34,7 +32,6 @@ class CSocksServerUnderTest {
   std::string folder_;
   std::string log_path_;
   std::unique_ptr<EngineUnderTest> engine_;
-  std::unique_ptr<CChildProcess> standalone_;
 };
 
 }  // namespace qlm::test

@@ -1,0 +1,48 @@
+# Sourced by the benchmark scripts: free ports, waiting for a listener, and
+# the engine itself (qlmsvr) started from a store of its own with one daemon
+# enabled, so every benchmark measures what a user runs.
+#
+#   bench_free_port                      prints a free TCP port on 127.0.0.1
+#   bench_wait_port PORT                 waits up to 10 s for a listener
+#   bench_start_engine BUILD WORK NAME PORT
+#        writes WORK/quillmar.db with daemon NAME on 127.0.0.1:PORT (the other
+#        basic daemons disabled on free ports, logging off, MaxConnections
+#        5000), starts BUILD/bin/qlmsvr -debug in the background and sets
+#        ENGINE_PID; the caller kills it.
+
+bench_free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
+}
+
+bench_wait_port() {
+  for _ in $(seq 1 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "bench: nothing listens on port $1" >&2
+  return 1
+}
+
+bench_start_engine() {
+  local build=$1 work=$2 daemon=$3 daemon_port=$4 name port enable
+  for program in qlmsvr qlmreg; do
+    [ -x "$build/bin/$program" ] || { echo "bench: $build/bin/$program is not built" >&2; return 1; }
+  done
+  dword() { printf 'dword:%08x' "$1"; }
+  local store_env=(QUILLMAR_STORE="$work/quillmar.db" QUILLMAR_RUNDIR="$work/run"
+                   QUILLMAR_MANAGER_PORT="$(bench_free_port)")
+  {
+    printf '[General]\n"UseDefaultIP"=%s\n"DefaultIP"="127.0.0.1"\n\n' "$(dword 1)"
+    printf '[Activity]\n"Enable"=%s\n"MaxConnections"=%s\n\n' "$(dword 0)" "$(dword 5000)"
+    printf '[Log]\n"FileName"="%s"\n"Enable"=%s\n\n' "$work/engine.log" "$(dword 0)"
+    for name in DNS HTTP SOCKS FTP Telnet RealAudio Email; do
+      if [ "$name" = "$daemon" ]; then port=$daemon_port; enable=01; else port=$(bench_free_port); enable=00; fi
+      printf '[Daemons\\127.0.0.1:%s]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:%s\n\n' \
+        "$port" "$name" "$(dword "$port")" "$enable"
+    done
+  } > "$work/store.txt"
+  env "${store_env[@]}" "$build/bin/qlmreg" init "$build/bin" > /dev/null
+  env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
+  env "${store_env[@]}" "$build/bin/qlmsvr" -debug > "$work/engine.out" 2>&1 &
+  ENGINE_PID=$!
+}
