@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,10 +16,10 @@
 #include "engine/service/command_line.h"
 #include "engine/service/service_body.h"
 #include "engine/service/service_texts.h"
-#include "engine/service/service_unit.h"
 #include "engine/service/single_instance.h"
 #include "engine/service/stop_signals.h"
 #include "engine/service/tick_thread.h"
+#include "qlmstd/service_unit.h"
 
 namespace qlm::engine {
 
@@ -30,17 +29,10 @@ namespace {
 inline constexpr int kAlreadyExistsError = 183;
 inline constexpr const char* kLockFailedFormat = "Can not create the instance lock in %s: %s";
 
-std::string OwnProgramPath(const char* argv0) {
-  char path[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) {
-    return argv0;
-  }
-  return std::string(path, static_cast<size_t>(length));
-}
-
-int Install(const char* argv0) {
-  const ServiceUnitResult result = ServiceInstall(OwnProgramPath(argv0));
+// The unit runs InstallDir/qlmsvr, the installed engine, whichever copy of
+// the engine asks; qlmstd refuses the install when no engine is there.
+int Install() {
+  const qlmstd::ServiceUnitResult result = qlmstd::InstallServiceUnit();
   if (result.ok) {
     std::printf("%s", kInstalledText);
     return 0;
@@ -51,7 +43,7 @@ int Install(const char* argv0) {
 }
 
 int Remove() {
-  const ServiceUnitResult result = ServiceRemove();
+  const qlmstd::ServiceUnitResult result = qlmstd::RemoveServiceUnit();
   if (result.ok) {
     std::printf("%s", kDeletedText);
     return 0;
@@ -144,7 +136,7 @@ int EngineMain(int argc, char** argv) {
   }
   switch (command) {
     case EngineCommand::kInstall:
-      return Install(argv[0]);
+      return Install();
     case EngineCommand::kRemove:
       return Remove();
     case EngineCommand::kDebug:
