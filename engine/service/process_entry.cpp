@@ -13,6 +13,7 @@
 
 #include "engine/engine_error_report.h"
 #include "engine/log_file.h"
+#include "engine/service/descriptor_limit.h"
 #include "engine/service/command_line.h"
 #include "engine/service/service_body.h"
 #include "engine/service/service_texts.h"
@@ -115,6 +116,8 @@ int Serve(bool print_stopping) {
 }  // namespace
 
 int EngineMain(int argc, char** argv) {
+  // Before the first descriptor: 2000 connections need far more than 1024.
+  RaiseDescriptorLimit();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const EngineCommand command = ParseCommandLine(args);
 
