@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dialup/pppd_leftovers.h"
 #include "engine/engine_error_report.h"
 #include "engine/log_file.h"
 #include "engine/service/descriptor_limit.h"
@@ -88,7 +89,8 @@ int Serve(bool print_stopping) {
   // The engine object lives until the process ends (Leave skips the static
   // destructors): detached threads keep using it.
   static Engine engine;
-  ServiceOptions options{ManagerPortFromEnvironment()};
+  ServiceOptions options;
+  options.manager_port = ManagerPortFromEnvironment();
   options.load = LoadEngineConfiguration;
   if (print_stopping) {
     // The console shows where each daemon and mapping listens.
@@ -100,7 +102,11 @@ int Serve(bool print_stopping) {
       std::fflush(stdout);
     };
   }
+  // Dial passwords that older engines left in files go, at start and at stop.
+  const std::string temp_folder = dialup::PppdTempFolder();
+  dialup::SweepPppdLeftovers(temp_folder);
   const ServiceResult result = RunServiceBody(engine, events, options);
+  dialup::SweepPppdLeftovers(temp_folder);
   CloseLog();
   return result == ServiceResult::kStopped ? 0 : 1;
 }
