@@ -13,6 +13,7 @@
 
 #include "dialup/pppd_leftovers.h"
 #include "engine/engine_error_report.h"
+#include "engine/log_echo.h"
 #include "engine/log_file.h"
 #include "engine/service/descriptor_limit.h"
 #include "engine/service/command_line.h"
@@ -152,6 +153,7 @@ int EngineMain(int argc, char** argv) {
       SetEngineDebugMode(true);
       std::printf(kDebuggingFormat, kServiceDisplayName);
       std::fflush(stdout);
+      SetLogEcho(STDOUT_FILENO);
       Leave(Serve(true));
     case EngineCommand::kWin32:
       SetEngineDebugMode(true);
