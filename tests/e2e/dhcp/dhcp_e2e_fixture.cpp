@@ -89,10 +89,12 @@ CDhcpNetwork::~CDhcpNetwork() {
 }
 
 std::unique_ptr<EngineUnderTest> StartDhcpEngine(const CDhcpNetwork& network,
-                                                 const DhcpRange& range) {
+                                                 const DhcpRange& range,
+                                                 const std::string& store_text) {
   auto engine = std::make_unique<EngineUnderTest>(kDhcpServerIp, network.Launcher());
   engine->AddDaemonListener("DHCP", std::string(kDhcpServerIp) + ":67", true,
                             DhcpValues(range));
+  engine->AddStoreText(store_text);
   if (!engine->Start() || !DhcpSocketBound(*engine)) {
     ADD_FAILURE() << "the DHCP daemon did not bind; standard error:\n"
                   << engine->Process().Stderr();

@@ -60,8 +60,11 @@ class CDhcpNetwork {
 
 // The engine in the network's engine namespace with one DHCP listener on
 // 10.250.8.1:67, started and awaited until its DHCP socket is bound.
+// `store_text` is applied after the fixture's own store (registry-editor
+// format), e.g. leases stored by an earlier run.
 std::unique_ptr<EngineUnderTest> StartDhcpEngine(const CDhcpNetwork& network,
-                                                 const DhcpRange& range);
+                                                 const DhcpRange& range,
+                                                 const std::string& store_text = "");
 // Starts the same engine again (its store kept) and awaits its DHCP socket.
 bool RestartDhcpEngine(EngineUnderTest& engine);
 
