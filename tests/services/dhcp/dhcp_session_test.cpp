@@ -251,6 +251,28 @@ TEST_F(DhcpSessionTest, RelayedRequestIsAnsweredToGiaddr) {
   EXPECT_EQ(reply[24], 127);
 }
 
+TEST_F(DhcpSessionTest, MessagesBeyondTheWorkerBoundAreDroppedWithOneLineASecond) {
+  engine::CConnectionLimit& limit = DhcpWorkerLimit();
+  unsigned taken = 0;
+  while (limit.TryTake()) {
+    ++taken;
+  }
+  EXPECT_EQ(taken, kMaxDhcpWorkers);
+  EXPECT_TRUE(Serve(CDhcpRequest(kDhcpDiscover)).empty());
+  EXPECT_TRUE(Serve(CDhcpRequest(kDhcpDiscover)).empty());
+  for (unsigned i = 0; i < taken; ++i) {
+    limit.Give();
+  }
+  size_t lines = 0;
+  for (const test::LogCall& call : log_.Logs()) {
+    lines += call.kind == "ERR" &&
+             call.text == "DHCP server:too many DHCP messages at once DHCP message was discarded";
+  }
+  EXPECT_EQ(lines, 1u);
+  EXPECT_FALSE(server_.Table().FindClient("020000aabb01").has_value());
+  EXPECT_EQ(TypeOf(Serve(CDhcpRequest(kDhcpDiscover))), kDhcpOffer);
+}
+
 TEST_F(DhcpSessionTest, EveryMessageEndsItsActivityRow) {
   Serve(CDhcpRequest(kDhcpInform));
   const std::vector<test::ActivityCall> calls = log_.Activities();
