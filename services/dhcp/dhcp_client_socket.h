@@ -10,6 +10,7 @@
 #include <netinet/in.h>
 
 #include <cstddef>
+#include <string>
 
 #include "net/blocking_socket.h"
 #include "services/dhcp/dhcp_message.h"
@@ -25,13 +26,16 @@ class CDhcpDgClientSocket : public net::CBlockingSocket {
         local_(local),
         sender_(sender),
         length_(length),
-        message_(MakeRequestBuffer(data, length)) {}
+        message_(MakeRequestBuffer(data, length)),
+        client_id_(dhcp::ClientId(message_)) {}
 
   CDhcpServer& Server() { return server_; }
   const sockaddr_in& Local() const { return local_; }
   const sockaddr_in& Sender() const { return sender_; }
   size_t DataLength() const { return length_; }
   const DhcpBuffer& Message() const { return message_; }
+  // The client's identity (option 61 or chaddr, lower-case hex).
+  const std::string& ClientId() const { return client_id_; }
 
   // Takes a descriptor of its own on the daemon's socket; throws
   // "CBlockingSocket::Create socket" when none can be had.
@@ -48,6 +52,7 @@ class CDhcpDgClientSocket : public net::CBlockingSocket {
   sockaddr_in sender_;
   size_t length_;
   DhcpBuffer message_;
+  std::string client_id_;
 };
 
 }  // namespace qlm::dhcp

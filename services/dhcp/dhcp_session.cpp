@@ -22,7 +22,7 @@ CDhcpSession::CDhcpSession(engine::ConnectionContext& context, Client& client,
       thread_(thread),
       server_(client.Server()),
       request_(client.Message()),
-      client_id_(ClientId(client.Message())),
+      client_id_(client.ClientId()),
       xid_(XidNumber(client.Message())),
       lease_time_number_(static_cast<int32_t>(client.Server().LeaseTime())) {}
 

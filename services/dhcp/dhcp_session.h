@@ -48,7 +48,7 @@ class CDhcpSession {
   engine::ThreadTag thread_;
   CDhcpServer& server_;
   const DhcpBuffer& request_;
-  std::string client_id_;
+  const std::string& client_id_;
   int32_t xid_;
   int32_t lease_time_number_;  // the LeasingTime setting as the records print it
 };
