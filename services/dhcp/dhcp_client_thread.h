@@ -10,7 +10,7 @@ namespace qlm::dhcp {
 // At most this many DHCP messages are served at once; each may hold the
 // lease table through several 125 ms echo checks, and a flood of datagrams
 // must not start threads without end.
-inline constexpr unsigned kMaxDhcpWorkers = 32;
+inline constexpr unsigned kMaxDhcpWorkers = 128;
 engine::CConnectionLimit& DhcpWorkerLimit();
 
 int DhcpDgClientThreadProc(engine::ConnectionContextPtr context);
