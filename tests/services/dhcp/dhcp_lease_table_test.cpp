@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <thread>
+
 #include "qlmstd/qlmstd.h"
 #include "services/dhcp/dhcp_lease_store.h"
 #include "tests/engine/config/temp_store.h"
@@ -228,6 +231,32 @@ TEST_F(DhcpLeaseTableTest, UnusedBitsOfTheLastByteAreNeverHandedOut) {
   EXPECT_TRUE(table_.Offer("b", 0, ""));
   EXPECT_TRUE(table_.Offer("c", 0, ""));
   EXPECT_FALSE(table_.Offer("d", 0, "").has_value());
+}
+
+TEST_F(DhcpLeaseTableTest, ConcurrentClientsNeverShareAnAddress) {
+  table_.SetUp(ParseRange("10.0.0.1", "10.0.0.100", "255.255.255.0"), false, {});
+  std::vector<std::thread> threads;
+  std::vector<std::vector<uint32_t>> got(4);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([this, t, &got] {
+      for (int i = 0; i < 10; ++i) {
+        const std::string id = std::to_string(t) + "-" + std::to_string(i);
+        const std::optional<DhcpLease> lease = table_.Offer(id, 0, "");
+        if (lease && table_.Confirm(id, lease->address, kDay)) {
+          got[t].push_back(lease->address);
+        }
+      }
+    });
+  }
+  for (std::thread& thread : threads) {
+    thread.join();
+  }
+  std::set<uint32_t> distinct;
+  for (const auto& addresses : got) {
+    distinct.insert(addresses.begin(), addresses.end());
+  }
+  EXPECT_EQ(distinct.size(), 40u);
+  EXPECT_EQ(ReadLeasesFromStore().size(), 40u);
 }
 
 }  // namespace
