@@ -2,6 +2,7 @@
 #include "services/dhcp/dhcp_client_thread.h"
 
 #include "engine/connection_worker.h"
+#include "engine/log_throttle.h"
 #include "services/dhcp/dhcp_session.h"
 
 namespace qlm::dhcp {
@@ -22,6 +23,13 @@ const engine::WorkerTexts kTexts{
 engine::CConnectionLimit& DhcpWorkerLimit() {
   static engine::CConnectionLimit limit(kMaxDhcpWorkers);
   return limit;
+}
+
+void LogDhcpDropped(engine::ThreadTag thread) {
+  static engine::CLogThrottle throttle;
+  if (throttle.Allow()) {
+    engine::WriteLog(thread, engine::kKindError, "%s", kTextTooMany);
+  }
 }
 
 int DhcpDgClientThreadProc(engine::ConnectionContextPtr context) {

@@ -2,6 +2,7 @@
 // and the bound on how many run at once.
 #pragma once
 
+#include "engine/activity_log.h"
 #include "engine/connection_context.h"
 #include "engine/connection_limit.h"
 
@@ -12,6 +13,9 @@ namespace qlm::dhcp {
 // must not start threads without end.
 inline constexpr unsigned kMaxDhcpWorkers = 128;
 engine::CConnectionLimit& DhcpWorkerLimit();
+// A message dropped beyond the bound: one ERR line a second at most, whether
+// the dispatcher or a worker dropped it.
+void LogDhcpDropped(engine::ThreadTag thread);
 
 int DhcpDgClientThreadProc(engine::ConnectionContextPtr context);
 

@@ -8,7 +8,6 @@
 #include "engine/activity_log.h"
 #include "engine/config/protocol_settings.h"
 #include "engine/connection_thread.h"
-#include "engine/log_throttle.h"
 #include "net/host_addresses.h"
 #include "services/dhcp/dhcp_client_socket.h"
 #include "services/dhcp/dhcp_client_thread.h"
@@ -55,11 +54,8 @@ void ListenerMade(engine::DaemonRecord& record) {
 }
 
 void Start(engine::ConnectionContextPtr context) {
-  static engine::CLogThrottle throttle;
   if (DhcpWorkerLimit().Free() == 0) {
-    if (throttle.Allow()) {
-      engine::WriteLog(engine::ThisThread(), engine::kKindError, "%s", kTextTooMany);
-    }
+    LogDhcpDropped(engine::ThisThread());
     return;
   }
   const engine::CListenerRecord& daemon = *context->Daemon;

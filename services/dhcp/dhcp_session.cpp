@@ -4,8 +4,8 @@
 
 #include <arpa/inet.h>
 
-#include "engine/log_throttle.h"
 #include "net/blocking_socket_exception.h"
+#include "services/dhcp/dhcp_client_thread.h"
 
 namespace qlm::dhcp {
 
@@ -26,12 +26,7 @@ CDhcpSession::CDhcpSession(engine::ConnectionContext& context, Client& client,
       xid_(XidNumber(client.Message())),
       lease_time_number_(static_cast<int32_t>(client.Server().LeaseTime())) {}
 
-void CDhcpSession::Refuse() {
-  static engine::CLogThrottle throttle;
-  if (throttle.Allow()) {
-    engine::WriteLog(thread_, engine::kKindError, "%s", kTextTooMany);
-  }
-}
+void CDhcpSession::Refuse() { LogDhcpDropped(thread_); }
 
 void CDhcpSession::Run() {
   switch (MessageType(request_)) {
