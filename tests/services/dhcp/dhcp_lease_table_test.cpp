@@ -233,6 +233,41 @@ TEST_F(DhcpLeaseTableTest, UnusedBitsOfTheLastByteAreNeverHandedOut) {
   EXPECT_FALSE(table_.Offer("d", 0, "").has_value());
 }
 
+TEST_F(DhcpLeaseTableTest, LaterStoredLeaseOfAClientTakesItsIndexEntry) {
+  const qlmstd::CStoreKey section = qlmstd::CQlmstd::GetAppSectionKey("DHCP");
+  for (const char* address : {"192.168.0.14", "192.168.0.16"}) {
+    qlmstd::CStoreKey key = section.Open(address, true);
+    key.SetString("MacAddr", "same");
+    key.SetString("Hostname", "");
+    key.SetDword("AssignTime", clock_.Now());
+    key.SetDword("LeasingTime", kDay);
+  }
+  SetUpTable();
+  EXPECT_EQ(table_.Size(), 2u);
+  EXPECT_EQ(table_.FindClient("same")->address, Host("192.168.0.16"));
+  EXPECT_TRUE(table_.IsMarked(Host("192.168.0.14")));
+  EXPECT_EQ(table_.Offer("same", 0, "")->address, Host("192.168.0.16"));
+}
+
+TEST_F(DhcpLeaseTableTest, OwnLeaseAnsweringTheEchoIsDroppedForANewAddress) {
+  SetUpTable(true);
+  ASSERT_EQ(table_.Offer("a", 0, "")->address, Host("192.168.0.10"));
+  probe_.Answer("192.168.0.10");  // another machine took the address meanwhile
+  EXPECT_EQ(table_.Offer("a", 0, "")->address, Host("192.168.0.11"));
+  EXPECT_FALSE(Stored("192.168.0.10").has_value());
+  EXPECT_TRUE(table_.IsMarked(Host("192.168.0.10")));
+}
+
+TEST_F(DhcpLeaseTableTest, ExpiredRequestedLeaseAnsweringTheEchoIsDropped) {
+  SetUpTable(true);
+  ASSERT_EQ(table_.Offer("a", 0, "")->address, Host("192.168.0.10"));
+  clock_.Advance(16);
+  probe_.Answer("192.168.0.10");
+  EXPECT_EQ(table_.Offer("b", Host("192.168.0.10"), "")->address, Host("192.168.0.11"));
+  EXPECT_FALSE(table_.Find(Host("192.168.0.10")).has_value());
+  EXPECT_FALSE(table_.FindClient("a").has_value());
+}
+
 TEST_F(DhcpLeaseTableTest, ConcurrentClientsNeverShareAnAddress) {
   table_.SetUp(ParseRange("10.0.0.1", "10.0.0.100", "255.255.255.0"), false, {});
   std::vector<std::thread> threads;
