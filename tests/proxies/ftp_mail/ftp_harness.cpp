@@ -47,7 +47,10 @@ int CFtpHarness::Connect(const FtpProxyConfig& config) {
   return fd;
 }
 
-bool CFtpHarness::AllEnded() { return ended_.load() == started_.load(); }
+bool CFtpHarness::AllEnded() {
+  std::lock_guard lock(mutex_);
+  return ended_.load() == started_.load() && ended_rows_ >= started_.load() + data_rows_;
+}
 
 bool CFtpHarness::HasLog(const std::string& kind, const std::string& text) {
   std::lock_guard lock(mutex_);
@@ -86,9 +89,14 @@ void CFtpHarness::Log(engine::ThreadTag, const std::string& kind, const std::str
 
 void CFtpHarness::Activity(const std::string&, const std::string&,
                            const std::optional<std::string>& text) {
-  if (text) {
-    std::lock_guard lock(mutex_);
-    activities_.push_back(*text);
+  std::lock_guard lock(mutex_);
+  if (!text) {
+    ++ended_rows_;
+    return;
+  }
+  activities_.push_back(*text);
+  if (text->rfind("Data:", 0) == 0) {
+    ++data_rows_;
   }
 }
 

@@ -24,6 +24,9 @@ class CFtpHarness : public engine::IReportSink {
   // A client connection served by FtpCmdThreadProc with `config`; the
   // caller closes the returned descriptor.
   int Connect(const FtpProxyConfig& config);
+  // Every connection thread and every data-connection thread it started has
+  // ended (each ends its activity row last; a data thread announces itself
+  // with its "Data:" row).
   bool AllEnded();
 
   bool HasLog(const std::string& kind, const std::string& text);
@@ -45,6 +48,8 @@ class CFtpHarness : public engine::IReportSink {
   std::mutex mutex_;
   std::vector<std::pair<std::string, std::string>> logs_;  // Guarded by mutex_
   std::vector<std::string> activities_;                     // Guarded by mutex_
+  int data_rows_ = 0;                                       // Guarded by mutex_
+  int ended_rows_ = 0;                                      // Guarded by mutex_
 };
 
 }  // namespace qlm::ftp::test
