@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "tests/e2e/ftp/ftp_e2e_support.h"
@@ -15,14 +16,17 @@ namespace {
 
 class FtpGatewayE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // Every case has an FTP server address of its own: the server listens on
+  // port 21, and ctest runs cases side by side.
+  void Start(const std::string& server_address) {
     port_ = engine_.AddDaemon("HTTP");
     ASSERT_TRUE(engine_.Start());
-    ASSERT_TRUE(server_.Start());
+    server_ = std::make_unique<CFtpServerProcess>(server_address);
+    ASSERT_TRUE(server_->Start());
   }
   std::string Proxy() const { return "http://" + engine_.Ip() + ":" + std::to_string(port_); }
   std::string Url(const std::string& path) const {
-    return std::string("ftp://") + kUser + ":" + kPassword + "@" + server_.Address() + path;
+    return std::string("ftp://") + kUser + ":" + kPassword + "@" + server_->Address() + path;
   }
   qlm::test::RunResult Curl(const std::string& url, bool head = false) {
     std::vector<std::string> argv = {"curl", "-sS", "--max-time", "30", "-x", Proxy()};
@@ -34,13 +38,14 @@ class FtpGatewayE2eTest : public ::testing::Test {
   }
 
   qlm::test::EngineUnderTest engine_{"127.0.0.119"};
-  CFtpServerProcess server_{"127.0.0.120"};
+  std::unique_ptr<CFtpServerProcess> server_;
   uint16_t port_ = 0;
 };
 
 TEST_F(FtpGatewayE2eTest, CurlGetsTheListingPage) {
-  WriteFile(server_.Root() + "/a&b.txt", "x");
-  std::filesystem::create_directory(server_.Root() + "/sub");
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.120"));
+  WriteFile(server_->Root() + "/a&b.txt", "x");
+  std::filesystem::create_directory(server_->Root() + "/sub");
   const auto result = Curl(Url("/"));
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(result.out.rfind("<html><head><title>Directory</title></head><body><pre>"
@@ -55,7 +60,8 @@ TEST_F(FtpGatewayE2eTest, CurlGetsTheListingPage) {
 }
 
 TEST_F(FtpGatewayE2eTest, FolderWithoutSlashIsRedirected) {
-  std::filesystem::create_directory(server_.Root() + "/sub");
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.121"));
+  std::filesystem::create_directory(server_->Root() + "/sub");
   const auto result = Curl(Url("/sub"), true);
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(result.out,
@@ -66,9 +72,10 @@ TEST_F(FtpGatewayE2eTest, FolderWithoutSlashIsRedirected) {
 }
 
 TEST_F(FtpGatewayE2eTest, CurlAndWgetDownloadAFileIntact) {
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.122"));
   const std::string bytes = RandomBytes(1 << 20);
-  std::filesystem::create_directory(server_.Root() + "/pub");
-  WriteFile(server_.Root() + "/pub/file.bin", bytes);
+  std::filesystem::create_directory(server_->Root() + "/pub");
+  WriteFile(server_->Root() + "/pub/file.bin", bytes);
   const auto curl = Curl(Url("/pub/file.bin"));
   ASSERT_EQ(curl.code, 0) << curl.err;
   EXPECT_TRUE(curl.out == bytes) << "curl got " << curl.out.size() << " bytes";
@@ -82,7 +89,8 @@ TEST_F(FtpGatewayE2eTest, CurlAndWgetDownloadAFileIntact) {
 }
 
 TEST_F(FtpGatewayE2eTest, WrongPasswordGetsTheLogOnFailurePage) {
-  const auto result = Curl(std::string("ftp://") + kUser + ":wrong@" + server_.Address() + "/",
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.123"));
+  const auto result = Curl(std::string("ftp://") + kUser + ":wrong@" + server_->Address() + "/",
                            true);
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_EQ(result.out.rfind("HTTP/1.0 400 Bad Request\r\n", 0), 0u) << result.out;
@@ -91,7 +99,7 @@ TEST_F(FtpGatewayE2eTest, WrongPasswordGetsTheLogOnFailurePage) {
             std::string::npos)
       << result.out;
   EXPECT_TRUE(engine_.WaitForLog(
-      "ERR   HttpClientThreadProc:Logon to remote FTP server <127.0.0.120> failed"));
+      "ERR   HttpClientThreadProc:Logon to remote FTP server <127.0.0.123> failed"));
 }
 
 }  // namespace

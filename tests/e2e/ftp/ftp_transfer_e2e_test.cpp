@@ -4,6 +4,7 @@
 // server; the engine logs the session's activity line.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "tests/e2e/ftp/ftp_e2e_support.h"
@@ -17,20 +18,24 @@ constexpr size_t kFileSize = 1 << 20;
 
 class FtpTransferE2eTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // Every case has an FTP server address of its own: the server listens on
+  // port 21, and ctest runs cases side by side.
+  void Start(const std::string& server_address) {
     port_ = engine_.AddDaemon("FTP");
     ASSERT_TRUE(engine_.Start());
-    ASSERT_TRUE(server_.Start());
+    server_ = std::make_unique<CFtpServerProcess>(server_address);
+    ASSERT_TRUE(server_->Start());
   }
-  std::string Login() const { return std::string(kUser) + "@" + server_.Address(); }
+  std::string Login() const { return std::string(kUser) + "@" + server_->Address(); }
 
   qlm::test::EngineUnderTest engine_{"127.0.0.111"};
-  CFtpServerProcess server_{"127.0.0.112"};
+  std::unique_ptr<CFtpServerProcess> server_;
   uint16_t port_ = 0;
 };
 
 TEST_F(FtpTransferE2eTest, FtplibListsStoresAndRetrievesInActiveMode) {
-  WriteFile(server_.Root() + "/already-there.txt", "hello\n");
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.112"));
+  WriteFile(server_->Root() + "/already-there.txt", "hello\n");
   const std::string upload = engine_.Folder() + "/upload.bin";
   const std::string retrieved = engine_.Folder() + "/retrieved.bin";
   const std::string bytes = RandomBytes(kFileSize);
@@ -42,16 +47,17 @@ TEST_F(FtpTransferE2eTest, FtplibListsStoresAndRetrievesInActiveMode) {
       {}, std::nullopt, std::chrono::seconds(60));
   ASSERT_EQ(result.code, 0) << result.err;
   EXPECT_NE(result.out.find("already-there.txt"), std::string::npos) << result.out;
-  EXPECT_TRUE(ReadFile(server_.Root() + "/upload.bin") == bytes) << "stored file differs";
+  EXPECT_TRUE(ReadFile(server_->Root() + "/upload.bin") == bytes) << "stored file differs";
   EXPECT_TRUE(ReadFile(retrieved) == bytes) << "retrieved file differs";
   EXPECT_TRUE(engine_.WaitForLog("FTP       127.0.0.1"));
-  EXPECT_TRUE(engine_.WaitForLog(" 127.0.0.112      " + server_.Address()));
+  EXPECT_TRUE(engine_.WaitForLog(" 127.0.0.112      " + server_->Address() + " "));
   EXPECT_EQ(engine_.CountLog("ERR"), 0u);
 }
 
 TEST_F(FtpTransferE2eTest, CurlListsAndDownloadsThroughTheProxy) {
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.113"));
   const std::string bytes = RandomBytes(kFileSize);
-  WriteFile(server_.Root() + "/file.bin", bytes);
+  WriteFile(server_->Root() + "/file.bin", bytes);
   const std::string url = "ftp://" + engine_.Ip() + ":" + std::to_string(port_) + "/";
   const std::string user = Login() + ":" + kPassword;
   const std::vector<std::string> common = {"curl",           "-sS",        "--max-time", "30",
