@@ -187,7 +187,7 @@ TEST_F(FtpGatewayTest, LogOnFailureGetsThe400PageWithTheServersLine) {
       "<html><head><title>Request Error</title></head><body>400 Server receives a bad URI "
       "request or anonymous logon fails.<br>421 &lt;too&gt; busy\r\n</body></html>";
   EXPECT_EQ(answer.substr(answer.size() - body.size()), body);
-  EXPECT_TRUE(log.Has("ERR", "HttpClientThreadProc:Logon to remote FTP server <127.0.0.1> failed"));
+  EXPECT_TRUE(log.HasLineContaining("ERR", "HttpClientThreadProc:Logon to remote FTP server <127.0.0.1> failed"));
 }
 
 }  // namespace
