@@ -165,10 +165,8 @@ TEST_F(DnsLocalE2eTest, ThousandConcurrentQueriesAreAllAnswered) {
     CollectReplies(fds, missing);
   }
   EXPECT_EQ(left(), 0u);
-  std::printf("1000 queries: %d sent again, %zu ERR lines\n", resent, engine_.CountLog("ERR"));
-  std::vector<std::string> argv = ns_.Launcher();
-  argv.insert(argv.end(), {"cat", "/proc/net/snmp"});
-  std::printf("%s\n", qlm::test::Run(argv).out.c_str());
+  EXPECT_EQ(engine_.CountLog("ERR"), 0u);  // none dropped by the worker bound
+  std::printf("1000 queries: %d sent again\n", resent);
   for (int fd : fds) {
     ::close(fd);
   }
