@@ -15,6 +15,8 @@ packages=(
   curl ncat dnsutils busybox python3 python3-socks iproute2 openssl procps psmisc
   # benchmarks: load tools and the other proxies measured beside ours
   wrk dante-server microsocks squid tinyproxy
+  # the DNS relay's: query load and Debian's dnsmasq (the binary, no service)
+  dnsperf dnsmasq-base
   # a real browser for the HTTP proxy tests
   chromium
 )
