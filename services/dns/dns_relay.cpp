@@ -1,12 +1,11 @@
-// The relay's steps: the query to the configured servers, to the learned
-// ones or by broadcast, the wait for a usable reply, the name-error echo when
-// none comes, and after a broadcast the learning of further servers.
+// The relay's steps.
+#include "services/dns/dns_relay.h"
+
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <chrono>
 
-#include "services/dns/dns_session.h"
 #include "services/dns/dns_wire.h"
 #include "services/dns/learned_dns_servers.h"
 
@@ -24,23 +23,27 @@ net::Timeout Remaining(Clock::time_point deadline) {
 
 }  // namespace
 
-Bytes CDnsSession::Relay() {
+CDnsRelay::CDnsRelay(const DnsConfig& config, const engine::DnsSettings& settings,
+                     const Bytes& query)
+    : config_(config), settings_(settings), query_(query) {}
+
+Bytes CDnsRelay::Run() {
   upstream_.Create(net::kDatagram);
-  SendToUpstreams(client_.Datagram());
+  SendToUpstreams(query_);
   Bytes reply;
   if (AwaitReply(&reply)) {
     return reply;
   }
-  if (client_.Length() > kReplyBufferSize) {
+  if (query_.size() > kReplyBufferSize) {
     throw CBlockingSocketException(kTextUpstreamTimeout, 0, net::kOtherTimeout);
   }
   // The client's own query is echoed, with the flags it sent (a broadcast
   // copy had RD cleared).
-  return BuildNameErrorEcho(client_.Datagram());
+  return BuildNameErrorEcho(query_);
 }
 
 // Send errors toward a server are ignored: another server may answer.
-void CDnsSession::SendToUpstreams(const Bytes& query) {
+void CDnsRelay::SendToUpstreams(const Bytes& query) {
   const auto send = [&](const Bytes& bytes, const sockaddr_in& to) {
     try {
       upstream_.SendDatagram(reinterpret_cast<const char*>(bytes.data()),
@@ -75,7 +78,7 @@ void CDnsSession::SendToUpstreams(const Bytes& query) {
 }
 
 // The whole wait is bounded, however many unusable datagrams arrive in it.
-bool CDnsSession::AwaitReply(Bytes* reply) {
+bool CDnsRelay::AwaitReply(Bytes* reply) {
   const Clock::time_point deadline = Clock::now() + config_.timeouts.upstream_reply;
   char buffer[kReplyBufferSize];
   for (net::Timeout left = Remaining(deadline); left > net::Timeout::zero();
@@ -101,7 +104,10 @@ bool CDnsSession::AwaitReply(Bytes* reply) {
 }
 
 // Further answers to the broadcast name further servers, up to three known.
-void CDnsSession::LearnServers() {
+void CDnsRelay::LearnServers() {
+  if (!broadcast_sent_ || !reply_accepted_) {
+    return;
+  }
   const Clock::time_point deadline = Clock::now() + config_.timeouts.learning;
   char buffer[kReplyBufferSize];
   for (net::Timeout left = Remaining(deadline); left > net::Timeout::zero();
@@ -121,7 +127,7 @@ void CDnsSession::LearnServers() {
   }
 }
 
-bool CDnsSession::SentTo(const sockaddr_in& from) const {
+bool CDnsRelay::SentTo(const sockaddr_in& from) const {
   return std::any_of(sent_to_.begin(), sent_to_.end(),
                      [&](in_addr a) { return a.s_addr == from.sin_addr.s_addr; });
 }

@@ -5,6 +5,7 @@
 #include "dialup/dial_up_manager.h"
 #include "net/host_cache.h"
 #include "services/dns/dns_dg_client_thread.h"
+#include "services/dns/dns_relay.h"
 #include "services/dns/dns_wire.h"
 
 namespace qlm::dns {
@@ -21,21 +22,26 @@ class CBorrowedSocket : public net::CBlockingSocket {
   ~CBorrowedSocket() override { Detach(); }
 };
 
+// The dispatcher hands the DNS protocol datagrams of its daemon listeners
+// only, never of a port mapping; a listener without settings gets the
+// defaults.
+const engine::DnsSettings* SettingsOf(const engine::CListenerRecord* listener) {
+  static const engine::DnsSettings kDefaults;
+  const auto* daemon = static_cast<const engine::DaemonRecord*>(listener);
+  return daemon != nullptr && daemon->dns ? daemon->dns.get() : &kDefaults;
+}
+
 }  // namespace
 
 bool DnsRecordsWanted() { return engine::LogOpen() || engine::ActivityWanted(); }
 
 CDnsSession::CDnsSession(engine::ConnectionContext& context, CDnsDgClientSocket& client,
                          engine::ThreadTag thread)
-    : context_(context), client_(client), thread_(thread), config_(DnsConfiguration()) {
-  // The dispatcher hands the DNS protocol datagrams of its daemon listeners
-  // only, never of a port mapping.
-  const auto* daemon = static_cast<const engine::DaemonRecord*>(context.Daemon);
-  if (daemon != nullptr && daemon->dns) {
-    settings_ = *daemon->dns;
-  }
-  client_ip_ = net::DottedAddress(client.Sender().sin_addr);
-}
+    : context_(context),
+      client_(client),
+      thread_(thread),
+      config_(DnsConfiguration()),
+      settings_(SettingsOf(context.Daemon)) {}
 
 void CDnsSession::Refuse() { LogWorkersBusy(); }
 
@@ -52,32 +58,35 @@ void CDnsSession::Serve() {
     throw CBlockingSocketException(kTextInvalidRequest);
   }
   const bool dial = config_.dial_up && dialup::DialUpManager::Instance().AutoDialWanted(true);
-  ReportLookup();
+  ClientText client{net::DottedAddress(client_.Sender().sin_addr), ""};
+  ReportLookup(client);
   if (dial) {
-    DialIfWanted();
+    DialIfWanted(client);
   }
-  const Bytes reply = settings_.Forward != 0 ? Relay() : LocalAnswer();
-  SendReply(reply);
-  if (broadcast_sent_ && reply_accepted_) {
-    LearnServers();
+  if (settings_->Forward == 0) {
+    SendReply(LocalAnswer());
+    return;
   }
+  CDnsRelay relay(config_, *settings_, client_.Datagram());
+  SendReply(relay.Run());
+  relay.LearnServers();
 }
 
-void CDnsSession::ReportLookup() {
+void CDnsSession::ReportLookup(ClientText& client) {
   if (!DnsRecordsWanted()) {
     return;
   }
-  client_name_ = net::CBlockingSocket::LookupHostName(client_.Sender());
+  client.name = net::CBlockingSocket::LookupHostName(client_.Sender());
   engine::ReportActivity(context_, thread_, engine::kRowMain, kFormatLookupActivity,
-                         client_ip_.c_str(), client_name_.c_str(), client_.QueryName().c_str());
+                         client.ip.c_str(), client.name.c_str(), client_.QueryName().c_str());
 }
 
-void CDnsSession::DialIfWanted() {
+void CDnsSession::DialIfWanted(const ClientText& client) {
   dialup::DialUpManager& dialup = dialup::DialUpManager::Instance();
   dialup.RequestDial();
   if (DnsRecordsWanted()) {
     engine::WriteLog(thread_, engine::kKindRecord, "%s",
-                     engine::ActivityLine(kLabelDial, client_ip_.c_str(), client_name_.c_str(),
+                     engine::ActivityLine(kLabelDial, client.ip.c_str(), client.name.c_str(),
                                           kNoRemote, client_.QueryName().c_str(), 0,
                                           kTextDialReason)
                          .c_str());
@@ -99,7 +108,7 @@ Bytes CDnsSession::LocalAnswer() {
     return BuildEmptyAnswer(query, request);
   }
   LocalHost host{entry.name, entry.addresses};
-  return BuildAddressAnswer(query, request, host, settings_.TTL);
+  return BuildAddressAnswer(query, request, host, settings_->TTL);
 }
 
 void CDnsSession::SendReply(const Bytes& reply) {
