@@ -51,7 +51,7 @@ std::vector<in_addr> InterfaceAddresses() {
   return own;
 }
 
-// The original rule: the addresses the host name resolves to.
+// The addresses the host name resolves to.
 std::vector<in_addr> NamedAddresses() {
   char name[256] = {};
   if (gethostname(name, sizeof(name) - 1) != 0) {
