@@ -285,6 +285,16 @@ void CBlockingSocket::SetBroadcastOn() {
   SetIntOption(handle_, SOL_SOCKET, SO_BROADCAST, 1, kSetBroadcast);
 }
 
+void CBlockingSocket::SetReceiveBufferSize(int bytes) {
+  // Past the system's ceiling where the engine may (it runs as root);
+  // otherwise as much as the ceiling allows. Never a failure: the default
+  // buffer still works, only a burst may lose more.
+  if (handle_ >= 0 &&
+      setsockopt(handle_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+    setsockopt(handle_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+  }
+}
+
 CWaitSet::Result CBlockingSocket::WaitSelf(short events, Timeout timeout, int* error) const {
   *error = 0;
   if (handle_ < 0) {

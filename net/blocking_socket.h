@@ -100,6 +100,8 @@ class CBlockingSocket {
   void SetLingerOn(std::chrono::seconds linger) { SetLingerOn(static_cast<int>(linger.count())); }
   void SetReuseAddr();
   void SetBroadcastOn();
+  // A larger receive buffer (SO_RCVBUF): datagram listeners hold a burst.
+  void SetReceiveBufferSize(int bytes);
 
   bool IsWritable();
   bool WaitReadable(Timeout timeout);

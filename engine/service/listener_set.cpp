@@ -11,6 +11,8 @@ namespace {
 // A burst of clients must not wait on a short accept queue: the system's
 // largest (net.core.somaxconn caps it).
 inline constexpr int kDaemonBacklog = net::kLargestBacklog;
+// Room for about 8000 small datagrams.
+inline constexpr int kDatagramReceiveBuffer = 4 << 20;
 
 }  // namespace
 
@@ -23,6 +25,11 @@ void OpenListenerSocket(CListenerRecord& record, int backlog, bool reuse_address
   record.socket.GetSockName(&record.local_address);
   if (record.type == net::kStream) {
     record.socket.Listen(backlog);
+  } else {
+    // A burst of datagrams (a thousand clients' name queries at once) must
+    // wait in the socket, not be dropped by the kernel before the
+    // dispatcher gets to them.
+    record.socket.SetReceiveBufferSize(kDatagramReceiveBuffer);
   }
 }
 
