@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+#include "manager/manager_texts.h"
+
 namespace qlm::manager {
 
 namespace {
@@ -62,6 +64,17 @@ bool IsInstanceLockHeld(const std::string& run_dir, const std::string& name) {
   const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);  // drops the shared lock if it was granted
   return held;
+}
+
+bool AcquireManagerInstance(CInstanceLock* lock, const std::string& run_dir,
+                            const std::function<void(const std::string&)>& error) {
+  // A lock that cannot be made at all (no run-time folder) does not stop the
+  // program: only another manager does.
+  if (lock->Acquire(run_dir, kManagerInstanceLockName) == CInstanceLock::Result::kAlreadyRunning) {
+    error(kAlreadyStartedText);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace qlm::manager

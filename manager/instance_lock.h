@@ -5,6 +5,7 @@
 // runs.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace qlm::manager {
@@ -33,5 +34,11 @@ class CInstanceLock {
 // Whether some process holds the lock `name` in `run_dir` now (false when the
 // file does not exist). Never creates anything.
 bool IsInstanceLockHeld(const std::string& run_dir, const std::string& name);
+
+// The manager's single-instance rule: takes QuillmarInstance in `run_dir`.
+// When another manager holds it, `error` gets "You have Quillmar Manager
+// started already" and the result is false (the program ends).
+bool AcquireManagerInstance(CInstanceLock* lock, const std::string& run_dir,
+                            const std::function<void(const std::string&)>& error);
 
 }  // namespace qlm::manager

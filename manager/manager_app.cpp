@@ -35,17 +35,6 @@ bool InitialiseSockets() { return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }
 
 }  // namespace
 
-bool AcquireManagerInstance(CInstanceLock* lock, const std::string& run_dir,
-                            const std::function<void(const std::string&)>& error) {
-  // A lock that cannot be made at all (no run-time folder) does not stop the
-  // program: only another manager does.
-  if (lock->Acquire(run_dir, kManagerInstanceLockName) == CInstanceLock::Result::kAlreadyRunning) {
-    error(kAlreadyStartedText);
-    return false;
-  }
-  return true;
-}
-
 int RunManager(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(kApplicationTitle);
