@@ -252,11 +252,18 @@ bool CMainFrame::RunCommand(int id) {
   return true;
 }
 
+void CMainFrame::ShowPage(int index) {
+  if (sheet_->isTabEnabled(index)) {
+    sheet_->setCurrentIndex(index);
+  }
+}
+
 std::string CMainFrame::StateText() const {
   std::ostringstream out;
   out << "connected=" << (link_->IsConnected() ? 1 : 0) << "\n";
   const char* window = isMinimized() ? "minimized" : (isVisible() ? "shown" : "hidden");
-  out << "window=" << window << "\ntray=" << (TrayAdded() ? 1 : 0) << "\ncommands=";
+  out << "window=" << window << "\ntray=" << (TrayAdded() ? 1 : 0)
+      << "\npage=" << sheet_->currentIndex() << "\ncommands=";
   for (const auto& [id, action] : actions_) {
     out << " " << id << ":" << (action->isEnabled() ? 1 : 0);
   }

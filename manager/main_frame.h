@@ -93,6 +93,8 @@ class CMainFrame : public QMainWindow {
   QAction* Action(int id) const;
   // Runs a command as if chosen from a menu; false when it is unknown or disabled.
   bool RunCommand(int id);
+  // Brings property sheet page `index` (0 Activity ... 4 Logging) to the front.
+  void ShowPage(int index);
 
   // The auto hang-up dialog's place: called on the window thread when the
   // engine warns that it will hang up an idle line.

@@ -2,6 +2,7 @@
 #include "manager/manager_app.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <csignal>
 #include <vector>
 
@@ -56,13 +57,22 @@ int RunManager(int argc, char** argv) {
     return 1;
   }
   CMainFrame frame;
-  if (CTestHooks* hooks = CTestHooks::Instance()) {
-    hooks->Start([&frame] { return frame.StateText(); },
-                 [&frame](int id) { frame.RunCommand(id); });
-  }
   frame.ShowAtStart();
-  auto* splash = new CSplashWindow(&frame);
+  QPointer<CSplashWindow> splash = new CSplashWindow(&frame);
   splash->show();
+  if (CTestHooks* hooks = CTestHooks::Instance()) {
+    hooks->Start(
+        [&frame, &splash] {
+          return frame.StateText() + "splash=" + (splash.isNull() ? "0" : "1") + "\n";
+        },
+        [&frame](int id) {
+          if (id >= 1 && id <= 5) {
+            frame.ShowPage(id - 1);
+          } else {
+            frame.RunCommand(id);
+          }
+        });
+  }
   frame.StartHeartbeat();
   const int code = app.exec();
   frame.CloseDocument();

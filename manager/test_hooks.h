@@ -7,6 +7,7 @@
 //   <dir>/command   a command number written here (the menu ids: 32783
 //                   Start Engine, 32784 Stop Engine, 32790 Exit, ...) is run
 //                   as if chosen from the menu, then the file is removed;
+//                   1 to 5 bring that property sheet page to the front;
 //   <dir>/messages  every message box text, one per line.
 // Nothing of this exists unless the variable is set.
 #pragma once
