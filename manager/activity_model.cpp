@@ -130,7 +130,7 @@ void CActivityModel::AddActivity(const link::CActivityMsg& activity) {
         return;  // a daemon the tree does not know
       }
       keys_[k] = Insert(daemon->second, activity.text);
-      items_[daemon->second].expanded = true;
+      ExpandPath(daemon->second);
     }
   } else {
     if (line == keys_.end()) {
@@ -151,6 +151,20 @@ void CActivityModel::SetRootStatus(const std::string& text) {
   }
   items_[root_].text = label;
   ++revision_;
+}
+
+void CActivityModel::ExpandPath(ItemId id) {
+  for (; id != 0 && items_.count(id) != 0; id = items_[id].parent) {
+    items_[id].expanded = true;
+  }
+}
+
+void CActivityModel::SetExpanded(ItemId id, bool expanded) {
+  auto it = items_.find(id);
+  if (it != items_.end() && it->second.expanded != expanded) {
+    it->second.expanded = expanded;
+    ++revision_;
+  }
 }
 
 CActivityModel::ItemId CActivityModel::Lookup(const std::string& key, bool* known) const {

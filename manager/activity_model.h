@@ -41,6 +41,8 @@ class CActivityModel {
   // The root's label: "Proxy Connections: " and `text`, cut to 255 characters.
   void SetRootStatus(const std::string& text);
   void ClearKeys();
+  // The administrator opened or closed an item in the view.
+  void SetExpanded(ItemId id, bool expanded);
 
   ItemId Root() const { return root_; }
   const Item& Get(ItemId id) const { return items_.at(id); }
@@ -59,6 +61,8 @@ class CActivityModel {
   void Delete(ItemId id);
   void InsertKeyParts(const std::string& key);
   void DumpItem(ItemId id, int depth, std::string* out) const;
+  // Expands `id` and every item above it, so a new line is seen.
+  void ExpandPath(ItemId id);
 
   std::map<ItemId, Item> items_;
   std::map<std::string, ItemId> keys_;

@@ -3,12 +3,27 @@
 
 namespace qlm::manager {
 
-CActivityView::CActivityView(const CActivityModel* model, QWidget* parent)
+namespace {
+constexpr int kItemIdRole = Qt::UserRole + 1;
+}  // namespace
+
+CActivityView::CActivityView(CActivityModel* model, QWidget* parent)
     : QTreeWidget(parent), model_(model) {
   setHeaderHidden(true);
   setRootIsDecorated(true);
   setColumnCount(1);
+  // What the administrator opens or closes stays so across redraws.
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { Remember(item, true); });
+  connect(this, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) { Remember(item, false); });
   Refresh();
+}
+
+void CActivityView::Remember(QTreeWidgetItem* item, bool expanded) {
+  if (drawing_) {
+    return;
+  }
+  model_->SetExpanded(item->data(0, kItemIdRole).toUInt(), expanded);
+  drawn_revision_ = model_->Revision();  // the view shows it already
 }
 
 void CActivityView::Refresh() {
@@ -16,14 +31,17 @@ void CActivityView::Refresh() {
     return;
   }
   drawn_revision_ = model_->Revision();
+  drawing_ = true;
   clear();
   AddItem(nullptr, model_->Root());
+  drawing_ = false;
 }
 
 void CActivityView::AddItem(QTreeWidgetItem* parent, CActivityModel::ItemId id) {
   const CActivityModel::Item& item = model_->Get(id);
   auto* widget_item = parent == nullptr ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
   widget_item->setText(0, QString::fromStdString(item.text));
+  widget_item->setData(0, kItemIdRole, id);
   for (CActivityModel::ItemId child : item.children) {
     AddItem(widget_item, child);
   }

@@ -13,7 +13,7 @@ class CActivityView : public QTreeWidget {
   Q_OBJECT
 
  public:
-  CActivityView(const CActivityModel* model, QWidget* parent = nullptr);
+  CActivityView(CActivityModel* model, QWidget* parent = nullptr);
 
   // Redraws from the model when it changed since the last draw.
   void Refresh();
@@ -21,8 +21,11 @@ class CActivityView : public QTreeWidget {
  private:
   void AddItem(QTreeWidgetItem* parent, CActivityModel::ItemId id);
 
-  const CActivityModel* model_;
+  void Remember(QTreeWidgetItem* item, bool expanded);
+
+  CActivityModel* model_;
   uint64_t drawn_revision_ = ~uint64_t{0};
+  bool drawing_ = false;
 };
 
 }  // namespace qlm::manager

@@ -79,7 +79,7 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
   heartbeat_ = new QTimer(this);
   connect(heartbeat_, &QTimer::timeout, this, [this] { Heartbeat(); });
   statusBar()->showMessage(tr("Ready"));
-  resize(760, 520);
+  resize(980, 600);
   UpdateCommands();
 }
 

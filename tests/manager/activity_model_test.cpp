@@ -58,8 +58,25 @@ TEST_F(ActivityModelTest, ALineIsAddedUnderItsPortAndExpandsIt) {
   model_.AddActivity(Line("10.0.0.1:HTTP:80", "0x1a00", "GET http://a/"));
   EXPECT_EQ(model_.Dump(),
             "Proxy Connections\n  10.0.0.1\n    HTTP\n      Port 80\n        GET http://a/\n");
+  // The port node and everything above it open, so the new line is seen.
   EXPECT_TRUE(model_.Get(model_.Lookup("10.0.0.1:HTTP:80")).expanded);
+  EXPECT_TRUE(model_.Get(model_.Lookup("10.0.0.1:HTTP")).expanded);
   EXPECT_NE(model_.Lookup("10.0.0.1:HTTP:80:0x1a00"), 0u);
+}
+
+TEST_F(ActivityModelTest, ARebuildOpensOnlyTheRootAndTheAddresses) {
+  Daemons({"10.0.0.1:HTTP:80"});
+  EXPECT_FALSE(model_.Get(model_.Lookup("10.0.0.1:HTTP")).expanded);
+  EXPECT_FALSE(model_.Get(model_.Lookup("10.0.0.1:HTTP:80")).expanded);
+}
+
+TEST_F(ActivityModelTest, WhatTheAdministratorClosesStaysClosed) {
+  Daemons({"10.0.0.1:HTTP:80"});
+  const auto address = model_.Lookup("10.0.0.1");
+  const uint64_t before = model_.Revision();
+  model_.SetExpanded(address, false);
+  EXPECT_FALSE(model_.Get(address).expanded);
+  EXPECT_GT(model_.Revision(), before);
 }
 
 TEST_F(ActivityModelTest, TwoMessagesOfOneConnectionUpdateOneLine) {

@@ -158,13 +158,20 @@ TEST_F(ManagerE2eTest, SocksAndHttpClientsComeAndGoInTheActivityTree) {
 
 TEST_F(ManagerE2eTest, TheLogViewerShowsTheEngineLines) {
   ASSERT_TRUE(manager_->WaitForState("connected=1"));
-  // A line of the engine's own: a SOCKS client's activity line.
+  // Lines of the engine's own: the activity lines of three clients.
   CHeldOrigin origin;
   origin.Release();
-  const RunResult fetch = test::Run({"curl", "-sS", "--max-time", "30", "--socks5",
-                               engine_.Ip() + ":" + std::to_string(socks_port_),
-                               "http://127.0.0.1:" + std::to_string(origin.Port()) + "/"});
-  ASSERT_EQ(fetch.code, 0) << fetch.err;
+  const std::string url = "http://127.0.0.1:" + std::to_string(origin.Port()) + "/";
+  const std::string socks = engine_.Ip() + ":" + std::to_string(socks_port_);
+  const std::string http = "http://" + engine_.Ip() + ":" + std::to_string(http_port_);
+  for (const auto& option : std::vector<std::vector<std::string>>{
+           {"--socks5", socks}, {"--socks4", socks}, {"-x", http}}) {
+    std::vector<std::string> argv{"curl", "-sS", "--max-time", "30"};
+    argv.insert(argv.end(), option.begin(), option.end());
+    argv.push_back(url);
+    const RunResult fetch = test::Run(argv);
+    ASSERT_EQ(fetch.code, 0) << fetch.err;
+  }
   ASSERT_TRUE(WaitUntil([&] { return !engine_.LogLines().empty(); }));
   manager_->Command(5);  // the Logging page
   // The newest engine line becomes the table's first row, cut into columns.
