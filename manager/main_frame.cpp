@@ -8,13 +8,13 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <sstream>
 
-#include "manager/activity_view.h"
-#include "manager/log_view.h"
+#include "manager/activity_prop.h"
+#include "manager/all_controls_sheet.h"
+#include "manager/log_prop.h"
 #include "manager/manager_texts.h"
 #include "manager/manager_trace.h"
 #include "manager/tray_icon.h"
@@ -86,17 +86,7 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
 CMainFrame::~CMainFrame() { CloseDocument(); }
 
 void CMainFrame::BuildPages() {
-  sheet_ = new QTabWidget(this);
-  sheet_->setWindowTitle(kPropertyCaption);
-  activity_view_ = new CActivityView(&activity_, sheet_);
-  sheet_->addTab(activity_view_, tr("Activity"));
-  // The settings pages' places.
-  for (const char* caption : {"General", "Daemons", "Port Mapping"}) {
-    const int index = sheet_->addTab(new QWidget(sheet_), tr(caption));
-    sheet_->setTabEnabled(index, false);
-  }
-  log_view_ = new CLogView(&log_model_, sheet_);
-  sheet_->addTab(log_view_, tr("Logging"));
+  sheet_ = new CAllControlsSheet(&activity_, &log_model_, this);
   setCentralWidget(sheet_);
 }
 
@@ -203,7 +193,7 @@ void CMainFrame::WireLink() {
   });
 }
 
-void CMainFrame::RefreshActivity() { activity_view_->Refresh(); }
+void CMainFrame::RefreshActivity() { sheet_->ActivityProp()->Refresh(); }
 
 void CMainFrame::StartHeartbeat() {
   if (!heartbeat_->isActive()) {
@@ -218,7 +208,7 @@ void CMainFrame::Heartbeat() {
   settings_ = options_.settings();
   link_->Connect();
   if (settings_.log_enable) {
-    log_view_->RefreshLog();
+    sheet_->LogProp()->RefreshLog();
   }
   UpdateCommands();
 }

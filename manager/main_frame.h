@@ -26,12 +26,10 @@
 
 class QAction;
 class QMenu;
-class QTabWidget;
 
 namespace qlm::manager {
 
-class CActivityView;
-class CLogView;
+class CAllControlsSheet;
 class CTrayIcon;
 
 // Command numbers of the main and tray menus (and three without a menu item).
@@ -146,9 +144,7 @@ class CMainFrame : public QMainWindow {
   std::map<int, QAction*> actions_;
   QMenu* tray_menu_ = nullptr;
   CTrayIcon* tray_ = nullptr;
-  QTabWidget* sheet_ = nullptr;
-  CActivityView* activity_view_ = nullptr;
-  CLogView* log_view_ = nullptr;
+  CAllControlsSheet* sheet_ = nullptr;
   QTimer* heartbeat_ = nullptr;
   bool really_exit_ = false;
   std::function<void()> idle_warning_;

@@ -51,7 +51,7 @@ void ManagerLink::OnConnect(int error) {
   }
   const int fd = async_->Detach();
   async_.reset();
-  socket_ = std::make_unique<net::CBlockingSocket>();
+  socket_ = std::make_unique<CManagerSocket>();
   socket_->Attach(fd);
   try {
     socket_->SetBlockingMode();

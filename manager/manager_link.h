@@ -20,7 +20,7 @@
 #include "link/activity_msg.h"
 #include "link/archive.h"
 #include "link/msg.h"
-#include "net/blocking_socket.h"
+#include "manager/manager_socket.h"
 #include "net/qlm_socket_file.h"
 #include "net/timeout.h"
 
@@ -86,7 +86,7 @@ class ManagerLink : public QObject {
   ManagerLinkOptions options_;
   CLogStore* log_;
   std::unique_ptr<CManagerAsyncSocket> async_;
-  std::unique_ptr<net::CBlockingSocket> socket_;  // the CManagerSocket
+  std::unique_ptr<CManagerSocket> socket_;
   std::unique_ptr<net::CQlmSocketFile> file_;
   std::unique_ptr<link::CArchive> load_;
   std::unique_ptr<link::CArchive> store_;

@@ -1,5 +1,5 @@
 // The activity tree widget.
-#include "manager/activity_view.h"
+#include "manager/activity_prop.h"
 
 namespace qlm::manager {
 
@@ -7,7 +7,7 @@ namespace {
 constexpr int kItemIdRole = Qt::UserRole + 1;
 }  // namespace
 
-CActivityView::CActivityView(CActivityModel* model, QWidget* parent)
+CActivityProp::CActivityProp(CActivityModel* model, QWidget* parent)
     : QTreeWidget(parent), model_(model) {
   setHeaderHidden(true);
   setRootIsDecorated(true);
@@ -18,7 +18,7 @@ CActivityView::CActivityView(CActivityModel* model, QWidget* parent)
   Refresh();
 }
 
-void CActivityView::Remember(QTreeWidgetItem* item, bool expanded) {
+void CActivityProp::Remember(QTreeWidgetItem* item, bool expanded) {
   if (drawing_) {
     return;
   }
@@ -26,7 +26,7 @@ void CActivityView::Remember(QTreeWidgetItem* item, bool expanded) {
   drawn_revision_ = model_->Revision();  // the view shows it already
 }
 
-void CActivityView::Refresh() {
+void CActivityProp::Refresh() {
   if (model_->Revision() == drawn_revision_) {
     return;
   }
@@ -37,7 +37,7 @@ void CActivityView::Refresh() {
   drawing_ = false;
 }
 
-void CActivityView::AddItem(QTreeWidgetItem* parent, CActivityModel::ItemId id) {
+void CActivityProp::AddItem(QTreeWidgetItem* parent, CActivityModel::ItemId id) {
   const CActivityModel::Item& item = model_->Get(id);
   auto* widget_item = parent == nullptr ? new QTreeWidgetItem(this) : new QTreeWidgetItem(parent);
   widget_item->setText(0, QString::fromStdString(item.text));

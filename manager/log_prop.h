@@ -8,11 +8,11 @@
 
 namespace qlm::manager {
 
-class CLogView : public QWidget {
+class CLogProp : public QWidget {
   Q_OBJECT
 
  public:
-  CLogView(CLogModel* model, QWidget* parent = nullptr);
+  CLogProp(CLogModel* model, QWidget* parent = nullptr);
 
   // Heartbeat (while the log is enabled in the settings).
   void RefreshLog() { table_model_.Refresh(false); }

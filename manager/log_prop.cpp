@@ -1,5 +1,5 @@
 // The Logging page's table.
-#include "manager/log_view.h"
+#include "manager/log_prop.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 
 namespace qlm::manager {
 
-CLogView::CLogView(CLogModel* model, QWidget* parent)
+CLogProp::CLogProp(CLogModel* model, QWidget* parent)
     : QWidget(parent), table_model_(model), table_(new QTableView(this)) {
   table_->setModel(&table_model_);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);

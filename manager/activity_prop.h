@@ -9,11 +9,11 @@
 
 namespace qlm::manager {
 
-class CActivityView : public QTreeWidget {
+class CActivityProp : public QTreeWidget {
   Q_OBJECT
 
  public:
-  CActivityView(CActivityModel* model, QWidget* parent = nullptr);
+  CActivityProp(CActivityModel* model, QWidget* parent = nullptr);
 
   // Redraws from the model when it changed since the last draw.
   void Refresh();
