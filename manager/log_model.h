@@ -16,11 +16,11 @@ class CLogStore;
 inline constexpr size_t kLogColumnCount = 10;
 using LogColumns = std::array<std::string, kLogColumnCount>;
 
-struct LogColumnSpec {
+struct LogColumn {
   const char* title;
   int width;  // pixels
 };
-inline constexpr std::array<LogColumnSpec, kLogColumnCount> kLogColumns{{
+inline constexpr std::array<LogColumn, kLogColumnCount> kLogColumns{{
     {"Date", 90}, {"Time", 60}, {"ID", 50}, {"Operation", 70}, {"S_IP", 100},
     {"S_Name", 100}, {"D_IP", 100}, {"D_NAME", 140}, {"D_Port", 50}, {"Message", 800}}};
 
