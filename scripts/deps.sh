@@ -8,6 +8,8 @@ packages=(
   # build
   g++ cmake ninja-build make pkg-config
   libsqlite3-dev sqlite3
+  # the engine tells systemd when it is ready and when it stops (sd_notify)
+  libsystemd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # fuzzing (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
