@@ -25,6 +25,12 @@ void ManagerLink::Connect() {
     return;
   }
   async_.reset();
+  const std::string ip = options_.default_ip ? options_.default_ip() : std::string();
+  const sockaddr_in address = net::MakeAddress(ip, options_.port);
+  if (address.sin_addr.s_addr == INADDR_NONE) {
+    // No DefaultIP saved yet (or not an address): no engine to reach.
+    return;
+  }
   auto async = std::make_unique<CManagerAsyncSocket>();
   if (!async->Create()) {
     TraceError(kCreateAsyncSocketFailedText);
@@ -33,8 +39,6 @@ void ManagerLink::Connect() {
     }
     return;
   }
-  const std::string ip = options_.default_ip ? options_.default_ip() : std::string();
-  const sockaddr_in address = net::MakeAddress(ip, options_.port);
   CManagerAsyncSocket* pending = async.get();
   async_ = std::move(async);
   async_->StartConnect(address, [this, pending](int error) {

@@ -132,6 +132,18 @@ TEST_F(ManagerLinkTest, NoEngineIsSilentAndTheNextConnectFindsIt) {
   EXPECT_TRUE(errors_.empty());
 }
 
+TEST_F(ManagerLinkTest, WithoutADefaultIpNoConnectIsMade) {
+  ManagerLinkOptions options;
+  options.default_ip = [] { return std::string(); };
+  options.port = engine_.Port();
+  options.show_error = [this](const std::string& text) { errors_.push_back(text); };
+  ManagerLink link(std::move(options), &log_store_);
+  link.Connect();
+  EXPECT_FALSE(link.IsConnecting());
+  EXPECT_FALSE(link.IsConnected());
+  EXPECT_TRUE(errors_.empty());
+}
+
 TEST_F(ManagerLinkTest, EveryEngineMessageReachesItsPlace) {
   ConnectLink();
   std::string stream = MsgBytes(DaemonList({"127.0.0.1:SOCKS:1080", "127.0.0.1:HTTP:8080"}));
