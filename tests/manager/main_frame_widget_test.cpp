@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -14,6 +16,7 @@
 #include "manager/main_frame.h"
 #include "manager/manager_app.h"
 #include "manager/message_boxes.h"
+#include "manager/splash_window.h"
 #include "tests/manager/fake_engine.h"
 #include "tests/support/temp_dir.h"
 
@@ -187,6 +190,75 @@ class MainFrameWidgetTest : public QObject {
     QCOMPARE(table->model()->index(1, 9).data().toString(), QString("one"));
     QCOMPARE(table->model()->headerData(9, Qt::Horizontal).toString(), QString("Message"));
     QVERIFY(!table->model()->index(0, 0).data(Qt::DecorationRole).isNull());
+  }
+
+  void theLogWaitsForRefreshWhileItIsDisabled() {
+    auto frame = Frame(false);  // Log "Enable" off in the manager's settings
+    frame->show();
+    frame->StartHeartbeat();
+    QVERIFY(engine_->Accept());
+    link::CMsg log(link::MSG_LOG_CONTENT);
+    log.lines = {"12/08/2026 10:00:00 0x1 ERR kept for Refresh"};
+    // The warning after the log tells when the log has been received.
+    int warnings = 0;
+    frame->SetIdleWarningHandler([&] { ++warnings; });
+    QVERIFY(engine_->Send(test::MsgBytes(log) +
+                          test::MsgBytes(link::CMsg(link::MSG_IDLE_HANGUP_WARNING))));
+    QVERIFY(test::PumpUntil([&] { return warnings == 1; }));
+    auto* table = frame->findChild<QTableView*>();
+    // Several heartbeats pass without the table taking the log in.
+    int beats = 0;
+    QTimer counter;
+    QObject::connect(&counter, &QTimer::timeout, [&] { ++beats; });
+    counter.start(50);
+    QVERIFY(test::PumpUntil([&] { return beats >= 6; }));
+    QCOMPARE(table->model()->rowCount(), 0);
+    auto* refresh = frame->findChild<QPushButton*>();
+    QVERIFY(refresh != nullptr);
+    QCOMPARE(refresh->text(), QString("Refresh"));
+    refresh->click();
+    QCOMPARE(table->model()->rowCount(), 1);
+    QCOMPARE(table->model()->index(0, 9).data().toString(), QString("kept for Refresh"));
+  }
+
+  void theIdleWarningReachesItsPlace() {
+    auto frame = Frame(false);
+    int warnings = 0;
+    frame->SetIdleWarningHandler([&] { ++warnings; });
+    frame->StartHeartbeat();
+    QVERIFY(engine_->Accept());
+    QVERIFY(engine_->Send(test::MsgBytes(link::CMsg(link::MSG_IDLE_HANGUP_WARNING))));
+    QVERIFY(test::PumpUntil([&] { return warnings == 1; }));
+  }
+
+  void theAboutBoxNamesProductVersionAndBuild() {
+    auto frame = Frame(false);
+    QString text;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        box->done(QMessageBox::Ok);
+      }
+    });
+    watcher.start(10);
+    QVERIFY(frame->RunCommand(kCmdAbout));
+    QVERIFY(text.startsWith("Quillmar Proxy Server\nVersion 2.6\nBuild "));
+  }
+
+  void closeCommandPutsTheWindowToTheTray() {
+    auto frame = Frame(true);
+    frame->show();
+    QVERIFY(frame->RunCommand(kCmdClose));
+    QVERIFY(!frame->isVisible());
+    QVERIFY(frame->TrayAdded());
+  }
+
+  void theSplashGoesAtAKeyPress() {
+    QPointer<CSplashWindow> splash = new CSplashWindow(nullptr);
+    splash->show();
+    QTest::keyClick(splash.data(), Qt::Key_Space);
+    QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 5000);
   }
 
   void aSecondManagerIsRefusedWithItsText() {
