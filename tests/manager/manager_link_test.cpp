@@ -196,6 +196,22 @@ TEST_F(ManagerLinkTest, MessagesCutAtEveryOffsetAreReadWhole) {
   EXPECT_EQ(lost_, 0);
 }
 
+TEST_F(ManagerLinkTest, MessagesSentOneByteAtATimeAreReadWhole) {
+  ConnectLink();
+  link::CMsg content(link::MSG_LOG_CONTENT);
+  content.lines = {"a", std::string(260, 'b'), ""};
+  std::string stream = MsgBytes(content) + MsgBytes(DaemonList({"127.0.0.1:HTTP:80"}));
+  stream += MsgBytes(link::CMsg(link::MSG_IDLE_HANGUP_WARNING));
+  for (char byte : stream) {
+    ASSERT_TRUE(engine_.Send(std::string(1, byte)));
+  }
+  ASSERT_TRUE(PumpUntil([this] { return warnings_ == 1; }));
+  EXPECT_EQ(daemon_lists_, 1);
+  log_model_.RefreshLog();
+  ASSERT_EQ(log_model_.RowCount(), 3u);
+  EXPECT_EQ(log_model_.RowLine(1), std::string(260, 'b'));
+}
+
 TEST_F(ManagerLinkTest, ManagerMessagesHaveTheirBytes) {
   ConnectLink();
   EXPECT_TRUE(link_->SendMsg(link::CMsg(link::MSG_KEEP_CONNECTION)));
