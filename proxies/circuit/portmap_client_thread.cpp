@@ -9,7 +9,9 @@
 #include "engine/activity_log.h"
 #include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
+#include "proxies/circuit/portmap_ftp_thread.h"
 #include "proxies/circuit/portmap_wire.h"
+#include "proxies/ftp_mail/ftp_cmd_socket.h"
 
 namespace qlm::circuit {
 
@@ -105,12 +107,16 @@ PortMapTimeouts CurrentPortMapTimeouts() {
   return timeouts_in_use;
 }
 
-std::unique_ptr<net::CBlockingSocket> MakePortMapClient(const engine::PortMapListener&) {
+// The rule compares exactly: "FTP" makes a mapping FTP-aware.
+std::unique_ptr<net::CBlockingSocket> MakePortMapClient(const engine::PortMapListener& listener) {
+  if (listener.rule == kRuleFtp) {
+    return std::make_unique<ftp::CFtpCmdSocket>();
+  }
   return std::make_unique<net::CBlockingSocket>();
 }
 
-engine::ConnectionThreadProc PortMapWorkerFor(const engine::PortMapListener&) {
-  return &PortMapClientThreadProc;
+engine::ConnectionThreadProc PortMapWorkerFor(const engine::PortMapListener& listener) {
+  return listener.rule == kRuleFtp ? &PortMapFTPClientThreadProc : &PortMapClientThreadProc;
 }
 
 bool PortMapRecordsWanted() { return engine::LogOpen() || engine::ActivityWanted(); }
