@@ -22,6 +22,11 @@ packages=(
   dnsperf dnsmasq-base
   # a real browser for the HTTP proxy tests
   chromium
+  # the manager: Qt 6 Widgets, its platform plugins (xcb, offscreen) and a
+  # font; its end-to-end tests run it under a virtual X server
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth
+  # screenshots of the virtual screen and their colour count
+  imagemagick
 )
 
 missing=()

@@ -1,0 +1,153 @@
+// CMainFrame: the manager's main window. It owns the document's parts (the
+// link to the engine, the activity and log models, engine control), the
+// property sheet with its pages, the menus and the tray icon, and runs the
+// 4-second heartbeat that reconnects to the engine and refreshes the log.
+//
+// The settings pages (General, Daemons, Port Mapping) and the dial-up and
+// HOSTS commands have their places here (tabs and menu items, disabled)
+// and are filled in by the settings and dial-up work.
+#pragma once
+
+#include <QMainWindow>
+#include <QUrl>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "manager/activity_model.h"
+#include "manager/engine_control.h"
+#include "manager/log_model.h"
+#include "manager/log_store.h"
+#include "manager/manager_link.h"
+#include "manager/manager_settings.h"
+#include "manager/message_boxes.h"
+
+class QAction;
+class QMenu;
+
+namespace qlm::manager {
+
+class CAllControlsSheet;
+class CTrayIcon;
+
+// Command numbers of the main and tray menus (and three without a menu item).
+enum CommandId : int {
+  kCmdDialInternet = 32774,
+  kCmdHangUp = 32777,
+  kCmdOpenHosts = 32780,
+  kCmdClose = 57665,
+  kCmdExit = 32790,
+  kCmdStatusBar = 59393,
+  kCmdStartEngine = 32783,
+  kCmdStopEngine = 32784,
+  kCmdUninstall = 32786,
+  kCmdHelpTopics = 57667,
+  kCmdSupportOnline = 32778,
+  kCmdReadMe = 32775,
+  kCmdFeedback = 32779,
+  kCmdAbout = 57664,
+  kCmdOpenManager = 32789,
+  kCmdInstallService = 32785,
+  kCmdConnect = 32787,
+  kCmdSendStop = 32788,
+};
+
+struct MainFrameOptions {
+  std::chrono::milliseconds heartbeat{4000};
+  // Whether a notification area exists (default: the desktop's answer).
+  std::function<bool()> tray_available;
+  // The store's values (default: read from the store at each heartbeat).
+  std::function<ManagerSettings()> settings;
+  // Engine control's outside world; the link and message boxes are the frame's.
+  std::function<EngineControlSeams()> engine_seams;
+  EngineControlTimes engine_times;
+  // The link's address and port (default: DefaultIP from the store, the port
+  // from the environment).
+  std::function<std::string()> default_ip;
+  uint16_t port = 0;
+  // Opens a file, page or mail with the desktop's default program.
+  std::function<bool(const QUrl&)> open_url;
+};
+
+class CMainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(MainFrameOptions options = {});
+  ~CMainFrame() override;
+
+  // The start-up show: normal, or (AutoLoad) to the tray, or minimised
+  // without a tray.
+  void ShowAtStart();
+  // Starts the heartbeat and connects at once.
+  void StartHeartbeat();
+  // Program end: heartbeat stopped, receiver stopped, link closed.
+  void CloseDocument();
+
+  // Applies every command's enabling rule now.
+  void UpdateCommands();
+  QAction* Action(int id) const;
+  // Runs a command as if chosen from a menu; false when it is unknown or disabled.
+  bool RunCommand(int id);
+  // Brings property sheet page `index` (0 Activity ... 4 Logging) to the front.
+  void ShowPage(int index);
+
+  // The auto hang-up dialog's place: called on the window thread when the
+  // engine warns that it will hang up an idle line.
+  void SetIdleWarningHandler(std::function<void()> handler) { idle_warning_ = std::move(handler); }
+
+  ManagerLink& Link() { return *link_; }
+  CActivityModel& ActivityModel() { return activity_; }
+  CLogModel& LogModel() { return log_model_; }
+  CEngineControl& EngineControl() { return *engine_; }
+  bool TrayAdded() const;
+  bool ReallyExit() const { return really_exit_; }
+  // What the test hooks write: link, window, tray, commands, tree, log rows.
+  std::string StateText() const;
+  // The README this program opens, empty when none is found.
+  std::string ReadMePath() const;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QAction* AddCommand(QMenu* menu, int id, const char* text, std::function<void()> run);
+  void BuildMenus();
+  void BuildTrayMenu();
+  void BuildPages();
+  void WireLink();
+  void Heartbeat();
+  void PutToTray();
+  void RefreshActivity();
+
+  // Commands (main_frame_commands.cpp).
+  void OnStartEngine();
+  void OnStopEngine();
+  void OnUninstall();
+  void OnExit();
+  void OnOpenManager();
+  void OnSupportOnline();
+  void OnReadMe();
+  void OnFeedback();
+  void OnAbout();
+
+  MainFrameOptions options_;
+  ManagerSettings settings_;
+  CMessageBoxes boxes_;
+  CLogStore log_store_;
+  CLogModel log_model_{&log_store_};
+  CActivityModel activity_;
+  std::unique_ptr<ManagerLink> link_;
+  std::unique_ptr<CEngineControl> engine_;
+  std::map<int, QAction*> actions_;
+  QMenu* tray_menu_ = nullptr;
+  CTrayIcon* tray_ = nullptr;
+  CAllControlsSheet* sheet_ = nullptr;
+  QTimer* heartbeat_ = nullptr;
+  bool really_exit_ = false;
+  std::function<void()> idle_warning_;
+};
+
+}  // namespace qlm::manager
