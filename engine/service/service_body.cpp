@@ -9,6 +9,7 @@
 
 #include "dialup/dial_up_manager.h"
 #include "dialup/pppd_backend.h"
+#include "dialup/update/update_check.h"
 #include "engine/activity_log.h"
 #include "engine/connection_limit.h"
 #include "engine/engine_error_report.h"
@@ -170,7 +171,9 @@ ServiceResult RunServiceBody(Engine& engine, CEngineEvents& events, const Servic
   StartManagerChannel(engine, events);
   OpenListeners(engine, options);
 
-  CMainLoop(events, DialUpActions()).Run();
+  MainLoopActions actions = DialUpActions();
+  actions.start_update_check = &update::StartUpdateCheck;
+  CMainLoop(events, std::move(actions)).Run();
 
   net::CShutdownSocket::Instance().Close();
   std::this_thread::sleep_for(options.stop_pause);
