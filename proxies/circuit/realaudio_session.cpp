@@ -72,7 +72,12 @@ void CRealAudioSession::Serve() {
 }
 
 void CRealAudioSession::Resolve() {
-  if (!net::CBlockingSocket::ResolveAddress(client_.host_.c_str(), &client_.server_address_)) {
+  // A host name replaces the whole address record; the dialog's port stays.
+  const in_port_t port = client_.server_address_.sin_port;
+  const bool resolved =
+      net::CBlockingSocket::ResolveAddress(client_.host_.c_str(), &client_.server_address_);
+  client_.server_address_.sin_port = port;
+  if (!resolved) {
     client_.SendStatus(kStatusNoConnect, kStatusTextNoConnect);
     char text[512];
     std::snprintf(text, sizeof(text), kFormatUnresolved, client_.host_.c_str());

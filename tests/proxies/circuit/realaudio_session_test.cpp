@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <map>
+#include <optional>
+
 #include "engine/connection_limit.h"
+#include "net/blocking_socket.h"
 #include "net/shutdown_socket.h"
 #include "proxies/circuit/realaudio_wire.h"
 #include "tests/proxies/circuit/realaudio_test_support.h"
@@ -122,6 +126,16 @@ TEST_F(RealAudioSessionTest, TcpOnlyRelaysTheControlStreamBothWays) {
   EXPECT_TRUE(harness_.Log().HasLineStartingWith(" ", "RealAudio "));
 }
 
+// A host name resolves to an address record without a port; the port of
+// the dialog must survive it.
+TEST_F(RealAudioSessionTest, HostNameKeepsTheDialogsPort) {
+  CScopedFd player = Player();
+  ASSERT_TRUE(SendText(player.Get(), Dialog("localhost", server_port_, true)));
+  CScopedFd server(AcceptWithin(server_.Get()));
+  ASSERT_TRUE(server.Valid());
+  EXPECT_EQ(ReadExactly(player.Get(), kSuccess.size()), kSuccess);
+}
+
 TEST_F(RealAudioSessionTest, BadHelloEndsTheConnection) {
   CScopedFd player = Player();
   CScopedFd server = Dialled(player.Get(), false);
@@ -180,6 +194,24 @@ TEST_F(RealAudioSessionTest, DatagramsRunThroughTheRewrittenPorts) {
   player.Reset();
   EXPECT_TRUE(ClosedByPeer(server.Get()));
   EXPECT_TRUE(Ended());
+  // One row per channel, each ended at the end with the main row.
+  const std::string name = net::CBlockingSocket::LookupHostName(net::MakeAddress("127.0.0.1", 0));
+  const std::string data_row = "UDP 127.0.0.1:" + std::to_string(data_port) + " (" + name +
+                               ") <- Proxy 127.0.0.1:" + std::to_string(b_port) +
+                               " <- Remote 127.0.0.1 (127.0.0.1)";
+  const std::string resend_row =
+      "UDP 127.0.0.1:" + std::to_string(qlm::test::LocalPort(resend.Get())) + " (" + name +
+      ") -> Proxy 127.0.0.1:" + std::to_string(d_port) + ":" + std::to_string(c_port) +
+      " -> Remote 127.0.0.1:" + std::to_string(qlm::test::LocalPort(server_resend.Get())) +
+      " (127.0.0.1)";
+  std::map<std::string, std::vector<std::optional<std::string>>> rows;
+  for (const qlm::test::ActivityCall& call : harness_.Log().Activities()) {
+    rows[call.connection.substr(call.connection.size() - 1)].push_back(call.text);
+  }
+  EXPECT_EQ(rows["1"], (std::vector<std::optional<std::string>>{data_row, std::nullopt}));
+  EXPECT_EQ(rows["2"], (std::vector<std::optional<std::string>>{resend_row, std::nullopt}));
+  ASSERT_EQ(rows["0"].size(), 2u);
+  EXPECT_EQ(rows["0"][1], std::nullopt);
 }
 
 TEST_F(RealAudioSessionTest, IdleConnectionTimesOut) {
