@@ -6,6 +6,7 @@
 // release host at 127.0.0.143.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -124,7 +125,12 @@ INSTANTIATE_TEST_SUITE_P(Versions, UpdateVersionE2eTest,
                          ::testing::Values(std::make_pair("2.64", false),
                                            std::make_pair("2.65", false),
                                            std::make_pair("2.66", true),
-                                           std::make_pair("3.0", true)));
+                                           std::make_pair("3.0", true)),
+                         [](const auto& info) {
+                           std::string name = std::string("V") + info.param.first;
+                           std::replace(name.begin(), name.end(), '.', '_');
+                           return name + (info.param.second ? "Shown" : "Silent");
+                         });
 
 TEST_F(UpdateE2eTest, SevenFieldsShowNothingAndLeaveTheDate) {
   CReleaseOrigin release(kReleaseIp, Ok("#Quillmar v3.0 release 30 12/01\nNotes."));
