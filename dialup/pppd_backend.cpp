@@ -15,6 +15,7 @@
 
 #include "dialup/ppp_interface_lines.h"
 #include "dialup/pppd_log.h"
+#include "dialup/pppd_options_pipe.h"
 #include "dialup/pppd_session.h"
 
 namespace qlm::dialup {
@@ -67,6 +68,11 @@ std::string OptionWord(const std::string& text) {
     }
   }
   return word + "\"";
+}
+
+// The per-dial options pppd reads from its options pipe.
+std::string OptionsText(const DialParams& params) {
+  return "user " + OptionWord(params.user) + "\npassword " + OptionWord(params.password) + "\n";
 }
 
 class CPppdBackend : public IDialUpBackend {
@@ -158,21 +164,16 @@ class CPppdBackend : public IDialUpBackend {
         !std::filesystem::is_regular_file(paths_.peers_folder + "/" + entry)) {
       return kPppdEntryNotFound;
     }
-    std::string options_file = WriteOptions(params);
-    if (options_file.empty()) {
-      return kPppdCannotStart;
-    }
     CPppdSession::Start start;
     start.program = program_;
-    start.arguments = {"call", entry, "nodetach", "logfd", "1", "file", options_file};
-    start.options_file = options_file;
+    start.arguments = {"call", entry, "nodetach", "logfd", "1", "file", kPppdOptionsPath};
+    start.options_text = OptionsText(params);
     start.interfaces_folder = paths_.interfaces_folder;
     start.notifier = std::move(notifier);
     start.gate = gate_;
     start.kill_grace = paths_.kill_grace;
     std::shared_ptr<CPppdSession> session = CPppdSession::Launch(std::move(start));
     if (!session) {
-      std::remove(options_file.c_str());
       return kPppdCannotStart;
     }
     std::lock_guard<std::mutex> lock(mutex_);
@@ -188,29 +189,6 @@ class CPppdBackend : public IDialUpBackend {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = sessions_.find(handle);
     return found == sessions_.end() ? nullptr : found->second;
-  }
-
-  // The options file with the user name and password; its path, or empty.
-  std::string WriteOptions(const DialParams& params) {
-    std::string folder = paths_.options_folder;
-    if (folder.empty()) {
-      const char* tmp = std::getenv("TMPDIR");
-      folder = tmp && *tmp ? tmp : "/tmp";
-    }
-    std::string path = folder + "/qlm-pppd-XXXXXX";
-    int fd = ::mkstemp(path.data());  // mode 0600
-    if (fd < 0) {
-      return {};
-    }
-    std::string text = "user " + OptionWord(params.user) + "\npassword " +
-                       OptionWord(params.password) + "\n";
-    bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    ::close(fd);
-    if (!written) {
-      std::remove(path.c_str());
-      return {};
-    }
-    return path;
   }
 
   const PppdPaths paths_;

@@ -1,10 +1,11 @@
 // The dial-up service of this machine: pppd. Phone-book entries are the files
 // of the peers folder (/etc/ppp/peers); a dial starts
-//   pppd call ENTRY nodetach logfd 1 file OPTIONS
-// where OPTIONS is a file readable by its owner only that holds the user name
-// and password ("user" and "password" options), so that the password never
-// shows in the process list; the file is removed when pppd ends. pppd's log on
-// its standard output gives the states of the dial; a hang-up stops that pppd;
+//   pppd call ENTRY nodetach logfd 1 file /dev/fd/3
+// where descriptor 3 is a pipe holding the user name and password ("user"
+// and "password" options), read by pppd at its start: the password never
+// shows in the process list and never lies in a file (pppd_options_pipe.h).
+// pppd's log on its standard output gives the states of the dial; a hang-up
+// stops that pppd;
 // a line's state comes from its process and its ppp interface. ppp interfaces
 // brought up by a pppd started elsewhere count as lines of the machine too.
 // Without a pppd program the service counts as missing and dial-up stays off.
@@ -26,8 +27,6 @@ struct PppdPaths {
   // Where any pppd writes "<interface>.pid": how a line started outside the
   // engine is hung up.
   std::string pid_folder = "/run";
-  // Where the per-dial options file is made ($TMPDIR when empty, else /tmp).
-  std::string options_folder;
   // After a hang-up, how long pppd may take to end before it is killed.
   net::Timeout kill_grace{10000};
 };

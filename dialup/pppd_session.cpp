@@ -8,10 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cstring>
 #include <system_error>
 
 #include "dialup/ppp_interface_lines.h"
+#include "dialup/pppd_options_pipe.h"
 #include "dialup/pppd_log.h"
 #include "net/wait_set.h"
 
@@ -25,9 +26,10 @@ constexpr net::Timeout kReaderPoll{250};
 // pppd's exit code for "terminated by a signal", used for a killed process.
 constexpr int kExitBySignal = 5;
 
-// Starts `program` with standard input from /dev/null and standard output and
-// error on `output`. 0 or the spawn's error number.
-int Spawn(const CPppdSession::Start& start, int output, pid_t* pid) {
+// Starts `program` with standard input from /dev/null, standard output and
+// error on `output` and the options pipe `options` on kPppdOptionsFd. 0 or
+// the spawn's error number.
+int Spawn(const CPppdSession::Start& start, int output, int options, pid_t* pid) {
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(start.program.c_str()));
   for (const std::string& argument : start.arguments) {
@@ -55,6 +57,7 @@ int Spawn(const CPppdSession::Start& start, int output, pid_t* pid) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, output, 1);
   posix_spawn_file_actions_adddup2(&actions, output, 2);
+  posix_spawn_file_actions_adddup2(&actions, options, kPppdOptionsFd);
   int result =
       posix_spawn(pid, start.program.c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -81,12 +84,20 @@ CPppdSession::~CPppdSession() {
 
 std::shared_ptr<CPppdSession> CPppdSession::Launch(Start start) {
   std::shared_ptr<CPppdSession> session(new CPppdSession(std::move(start)));
+  std::string& options_text = session->start_.options_text;
+  const int options = OpenOptionsPipe(options_text);
+  ::explicit_bzero(options_text.data(), options_text.size());
+  options_text.clear();
   int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+  if (options < 0 || ::pipe2(pipe_fds, O_CLOEXEC) != 0) {
+    if (options >= 0) {
+      ::close(options);
+    }
     return nullptr;
   }
-  int result = Spawn(session->start_, pipe_fds[1], &session->pid_);
+  int result = Spawn(session->start_, pipe_fds[1], options, &session->pid_);
   ::close(pipe_fds[1]);
+  ::close(options);  // pppd has its own; the text dies with the last reader
   if (result != 0) {
     ::close(pipe_fds[0]);
     return nullptr;
@@ -195,9 +206,6 @@ void CPppdSession::Finish(int exit_status) {
     state_ = kRasDisconnected;
     error_ = error;
     ended_ = true;
-  }
-  if (!start_.options_file.empty()) {
-    std::remove(start_.options_file.c_str());
   }
   if (!notified_error_ && (error != 0 || !connected_once_)) {
     notified_error_ = error != 0;

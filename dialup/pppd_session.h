@@ -30,7 +30,9 @@ class CPppdSession : public std::enable_shared_from_this<CPppdSession> {
   struct Start {
     std::string program;                  // resolved path of pppd
     std::vector<std::string> arguments;   // after the program name
-    std::string options_file;             // removed when the process has ended
+    // The per-dial options (user name, password), handed over through the
+    // options pipe on kPppdOptionsFd; wiped once the pipe holds them.
+    std::string options_text;
     std::string interfaces_folder;        // /sys/class/net
     DialNotifier notifier;
     std::shared_ptr<NotifyGate> gate;

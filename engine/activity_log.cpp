@@ -1,6 +1,6 @@
 // WriteLog and ReportActivity: format once, write the log line under the log
-// lock, then hand the line or record to a connected manager under the
-// manager-channel lock (never both locks at once).
+// lock, then echo it in -debug and hand the line or record to a connected
+// manager under the manager-channel lock (never both locks at once).
 #include "engine/activity_log.h"
 
 #include <unistd.h>
@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "engine/log_echo.h"
 #include "engine/log_file.h"
 #include "engine/manager_channel.h"
 #include "link/msg.h"
@@ -93,15 +94,20 @@ void WriteLog(ThreadTag thread, const char* kind, const char* format, ...) {
   if (sink != nullptr) {
     sink->Log(thread, kind, text);
   }
-  if (!LogOpen()) {
+  const std::string line = FormatLogLine(std::time(nullptr), thread, kind, text);
+  if (!EngineLog().IsOpen()) {
+    EchoLogLine(line);
     return;
   }
-  const std::vector<std::string> written =
-      EngineLog().Append(FormatLogLine(std::time(nullptr), thread, kind, text));
-  // The log lock is released here; each line then goes to the manager.
-  for (const std::string& line : written) {
+  const std::vector<std::string> written = EngineLog().Append(line);
+  // The log lock is released here; each line then goes to the terminal of
+  // -debug and to the manager.
+  for (const std::string& written_line : written) {
+    EchoLogLine(written_line);
+  }
+  for (const std::string& written_line : written) {
     link::CMsg msg(link::MSG_LOG_LINE);
-    msg.text = line;
+    msg.text = written_line;
     if (!SendToManager(msg)) {
       break;
     }
@@ -132,7 +138,7 @@ void EndActivity(const ConnectionContext& context, ThreadTag thread, const char*
   SendActivity(context, thread, kind, std::nullopt);
 }
 
-bool LogOpen() { return EngineLog().IsOpen(); }
+bool LogOpen() { return EngineLog().IsOpen() || LogEchoOn(); }
 
 bool ActivityWanted() { return activity_enabled.load() && ManagerConnected(); }
 

@@ -29,8 +29,9 @@ std::string ActivityLine(const char* label, const char* client_ip, const char* c
                          const char* remote_ip, const char* remote_name, unsigned remote_port,
                          const char* extra = nullptr);
 
-// Does nothing unless the log file is open. The text is cut at 254 characters,
-// at most 200 of them reach the line.
+// Does nothing unless the log file is open or the log is echoed (-debug,
+// log_echo.h). The text is cut at 254 characters, at most 200 of them reach
+// the line.
 void WriteLog(ThreadTag thread, const char* kind, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
@@ -42,7 +43,8 @@ void ReportActivity(const ConnectionContext& context, ThreadTag thread, const ch
 // ended and the manager removes it.
 void EndActivity(const ConnectionContext& context, ThreadTag thread, const char* kind);
 
-// Whether building a log line or an activity record is worth it now.
+// Whether building a log line or an activity record is worth it now: the
+// log file is open or its lines are echoed.
 bool LogOpen();
 bool ActivityWanted();
 

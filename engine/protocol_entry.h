@@ -45,6 +45,12 @@ struct DatagramProtocol {
   // it. Null: the datagrams are logged like those of an unknown daemon.
   void (*start)(ConnectionContextPtr context);
   ConfigureProc configure = nullptr;
+  // Called once each listener of the daemon is bound, before the dispatcher
+  // starts: the protocol sets up what it serves from the record (its
+  // settings copy) and may re-open the record's socket (DHCP ties it to an
+  // interface). A CBlockingSocketException counts as the listener failing to
+  // open. Null: nothing to do.
+  void (*listener_made)(DaemonRecord& record) = nullptr;
 };
 
 // The thread that serves every port-mapping listener of the list (which

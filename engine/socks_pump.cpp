@@ -1,6 +1,8 @@
 // The two-way relay: one poll over both sockets and the stop wake-up, one
 // non-waiting receive per ready socket, each chunk written completely before
-// the next wait.
+// the next wait. Chunks go socket -> pipe -> socket (splice) so the bytes are
+// never copied through the process; where the kernel cannot splice, through
+// a buffer of the process.
 #include "engine/socks_pump.h"
 
 #include <poll.h>
@@ -16,6 +18,8 @@ constexpr char kSelectClosed[] = "CSocksPump::Pump:select:socket closed";
 constexpr char kReceiveIn[] = "CSocksPump::Pump:recv:m_in";
 constexpr char kReceiveOut[] = "CSocksPump::Pump:recv:m_out";
 constexpr int kChunkSize = 4096;
+// A spliced chunk: one pipe's worth, moved without copying.
+constexpr size_t kSpliceChunkSize = 65536;
 
 // Ends one direction: no more reading from its source, and the half-close is
 // passed on to the destination's peer.
@@ -57,19 +61,31 @@ void CSocksPump::Pump(net::Timeout idle) {
         break;
     }
     if (in_open && set.Ready(in_index, POLLIN)) {
-      in_open = RelayChunk(*in_, *out_, bytes_in_, kReceiveIn, buffer, kChunkSize);
+      in_open = RelayChunk(*in_, *out_, bytes_in_, kReceiveIn, in_pipe_, buffer, kChunkSize);
     }
     if (out_open && set.Ready(out_index, POLLIN)) {
-      out_open = RelayChunk(*out_, *in_, bytes_out_, kReceiveOut, buffer, kChunkSize);
+      out_open = RelayChunk(*out_, *in_, bytes_out_, kReceiveOut, out_pipe_, buffer, kChunkSize);
     }
   }
 }
 
+int CSocksPump::ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, char* buffer,
+                             int size, int* error) {
+  if (splice_ && pipe.Open()) {
+    const int got = from.ReceiveIntoPipe(pipe, kSpliceChunkSize, error);
+    if (got >= 0 || *error != net::WSAEINVAL) {
+      return got;
+    }
+    splice_ = false;  // not a socket the kernel splices: copy from now on
+  }
+  return from.ReceiveNow(buffer, size, error);
+}
+
 bool CSocksPump::RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to,
-                            uint32_t& counter, const char* receive_failure, char* buffer,
-                            int size) {
+                            uint32_t& counter, const char* receive_failure,
+                            net::CRelayPipe& pipe, char* buffer, int size) {
   int error = 0;
-  const int got = from.ReceiveNow(buffer, size, &error);
+  const int got = ReceiveChunk(from, pipe, buffer, size, &error);
   if (got < 0) {
     if (error == net::WSAEWOULDBLOCK || error == net::WSAEINTR) {
       return true;  // nothing there after all; wait again
@@ -86,7 +102,11 @@ bool CSocksPump::RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to
   }
   counter += static_cast<uint32_t>(got);
   try {
-    to.SendAll(buffer, got, write_timeout_);
+    if (pipe.Pending() > 0) {
+      to.SendAllFromPipe(pipe, write_timeout_);
+    } else {
+      to.SendAll(buffer, got, write_timeout_);
+    }
   } catch (const net::CBlockingSocketException& e) {
     if (e.ErrorCode() != net::WSAECONNRESET) {
       throw;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "net/blocking_socket.h"
+#include "net/relay_pipe.h"
 #include "net/timeout.h"
 
 namespace qlm::engine {
@@ -42,14 +43,24 @@ class CSocksPump {
 
  private:
   // Moves one chunk from `from` to `to`; false once that direction has ended.
+  // Through the direction's pipe while the kernel can splice, else through
+  // `buffer`.
   bool RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to, uint32_t& counter,
-                  const char* receive_failure, char* buffer, int size);
+                  const char* receive_failure, net::CRelayPipe& pipe, char* buffer, int size);
+  // One receive into the pipe or the buffer: >0 bytes, 0 end, -1 *error.
+  int ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, char* buffer, int size,
+                   int* error);
 
   net::CBlockingSocket* in_;
   net::CBlockingSocket* out_;
   net::Timeout write_timeout_;
   uint32_t bytes_in_ = 0;
   uint32_t bytes_out_ = 0;
+  // One pipe per direction, opened at its first byte; splicing stops for
+  // good once the kernel refuses it for these sockets.
+  net::CRelayPipe in_pipe_;
+  net::CRelayPipe out_pipe_;
+  bool splice_ = true;
 };
 
 }  // namespace qlm::engine

@@ -16,6 +16,10 @@
 #include "net/variant.h"
 #include "net/wait_set.h"
 
+namespace qlm::net {
+class CRelayPipe;
+}  // namespace qlm::net
+
 QLM_NET_BEGIN
 
 // Socket types as the configuration model numbers them.
@@ -106,6 +110,15 @@ class CBlockingSocket {
   // peer's orderly close, -1 with the Winsock error in *error (WSAEWOULDBLOCK
   // when nothing was there after all). Never throws.
   int ReceiveNow(char* buffer, int size, int* error);
+#ifndef QLM_MANAGER_VARIANT
+  // The relay's copy-free path (engine only): what is waiting now, up to
+  // `max` bytes, moved into the pipe without waiting (results as ReceiveNow;
+  // WSAEINVAL where the kernel cannot splice this socket); and everything in
+  // the pipe written out, each step waiting (+S) like Send and throwing like
+  // SendAll.
+  int ReceiveIntoPipe(CRelayPipe& pipe, size_t max, int* error);
+  void SendAllFromPipe(CRelayPipe& pipe, Timeout timeout);
+#endif
   // shutdown() of one direction; errors (already shut, reset) are ignored.
   void ShutdownReceive();
   void ShutdownSend();

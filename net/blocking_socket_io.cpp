@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "net/blocking_socket.h"
+#include "net/relay_pipe.h"
 #include "net/traffic_idle_flag.h"
 #include "net/winsock_errors.h"
 
@@ -44,11 +46,14 @@ Timeout Remaining(Timeout timeout, Clock::time_point start) {
 
 }  // namespace
 
-// One send of what fits, after Wait (+S) for writability. `track` sets the
-// traffic flag; `failure` is the text of a failed send.
-static int SendOnce(CBlockingSocket& socket, const char* buffer, int length, Timeout timeout,
-                    bool track, const std::string& failure,
-                    CWaitSet::Result (*wait)(const CBlockingSocket&, Timeout, int*)) {
+// One send of what fits, after Wait (+S) for writability: `send_now` makes
+// one non-waiting send and returns its result (errno set on -1). `track`
+// sets the traffic flag; `failure` is the text of a failed send.
+template <class SendNow>
+static int SendOnce(CBlockingSocket& socket, Timeout timeout, bool track,
+                    const std::string& failure,
+                    CWaitSet::Result (*wait)(const CBlockingSocket&, Timeout, int*),
+                    SendNow send_now) {
   const Clock::time_point start = Clock::now();
   for (;;) {
     int error = 0;
@@ -64,8 +69,7 @@ static int SendOnce(CBlockingSocket& socket, const char* buffer, int length, Tim
     if (track) {
       TrafficIdleFlag().exchange(0);
     }
-    ssize_t sent = send(socket.Handle(), buffer, static_cast<size_t>(std::max(length, 0)),
-                        MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t sent = send_now();
     if (sent >= 0) {
       return static_cast<int>(sent);
     }
@@ -74,6 +78,15 @@ static int SendOnce(CBlockingSocket& socket, const char* buffer, int length, Tim
       throw CBlockingSocketException(failure, err);
     }
   }
+}
+
+static int SendOnce(CBlockingSocket& socket, const char* buffer, int length, Timeout timeout,
+                    bool track, const std::string& failure,
+                    CWaitSet::Result (*wait)(const CBlockingSocket&, Timeout, int*)) {
+  return SendOnce(socket, timeout, track, failure, wait, [&] {
+    return send(socket.Handle(), buffer, static_cast<size_t>(std::max(length, 0)),
+                MSG_NOSIGNAL | MSG_DONTWAIT);
+  });
 }
 
 int CBlockingSocket::Send(const char* buffer, int length, Timeout timeout) {
@@ -233,6 +246,33 @@ int CBlockingSocket::ReceiveNow(char* buffer, int size, int* error) {
   }
   return static_cast<int>(got);
 }
+
+#ifndef QLM_MANAGER_VARIANT
+int CBlockingSocket::ReceiveIntoPipe(CRelayPipe& pipe, size_t max, int* error) {
+  *error = 0;
+  const ssize_t got = pipe.FillFrom(handle_, max);
+  if (got < 0) {
+    *error = WSAGetLastError();
+    return -1;
+  }
+  return static_cast<int>(got);
+}
+
+void CBlockingSocket::SendAllFromPipe(CRelayPipe& pipe, Timeout timeout) {
+  auto wait = [](const CBlockingSocket& s, Timeout t, int* e) { return s.WaitSelf(POLLOUT, t, e); };
+  while (pipe.Pending() > 0) {
+    if (SendOnce(*this, timeout, true, kSending, wait, [&] { return pipe.DrainTo(handle_); }) ==
+        0) {
+      // The kernel moved nothing to a writable socket (a peer that reset):
+      // the rest goes the plain way, which reports the failure as a send
+      // would.
+      std::vector<char> rest(pipe.Pending());
+      rest.resize(pipe.ReadOut(rest.data(), rest.size()));
+      SendAll(rest.data(), static_cast<int>(rest.size()), timeout);
+    }
+  }
+}
+#endif
 
 void CBlockingSocket::ShutdownReceive() {
   if (handle_ >= 0) {

@@ -20,7 +20,4 @@ struct ServiceControlPaths {
 ServiceControlPaths GetServiceControlPaths();
 void SetServiceControlPaths(const ServiceControlPaths& paths);
 
-// The unit text running `program` in its service mode.
-std::string ServiceUnitText(const std::string& program);
-
 }  // namespace qlm::qlmstd

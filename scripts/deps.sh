@@ -8,13 +8,15 @@ packages=(
   # build
   g++ cmake ninja-build make pkg-config
   libsqlite3-dev sqlite3
+  # the engine tells systemd when it is ready and when it stops (sd_notify)
+  libsystemd-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   # fuzzing (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
   # real clients, servers and tools the end-to-end tests drive
-  curl ncat dnsutils busybox python3 python3-socks iproute2 openssl procps psmisc
+  curl ncat dnsutils busybox isc-dhcp-client python3 python3-socks python3-pyftpdlib wget iproute2 openssl procps psmisc
   # benchmarks: load tools and the other proxies measured beside ours
-  wrk dante-server microsocks squid tinyproxy
+  wrk dante-server microsocks squid tinyproxy dnsmasq ftp-proxy
   # a real browser for the HTTP proxy tests
   chromium
 )

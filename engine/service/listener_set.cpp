@@ -2,6 +2,7 @@
 #include "engine/service/listener_set.h"
 
 #include "engine/engine_error_report.h"
+#include "engine/service/protocol_table.h"
 
 namespace qlm::engine {
 
@@ -91,6 +92,7 @@ bool CListenerSet::OpenDaemon(const DaemonSource& source, const std::string& tex
     // on this port after a stop, and a restart must still bind it. (On this
     // system reuse never lets a second program listen on a port in use.)
     OpenListenerSocket(*record, kDaemonBacklog, true);
+    DatagramListenerMade(*record);
   } catch (const net::CBlockingSocketException& e) {
     ReportBindingFailure(ListenerKind::kDaemon, *record, e);
     return false;

@@ -5,22 +5,24 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "dialup/pppd_leftovers.h"
 #include "engine/engine_error_report.h"
+#include "engine/log_echo.h"
 #include "engine/log_file.h"
+#include "engine/service/descriptor_limit.h"
 #include "engine/service/command_line.h"
 #include "engine/service/service_body.h"
 #include "engine/service/service_texts.h"
-#include "engine/service/service_unit.h"
 #include "engine/service/single_instance.h"
 #include "engine/service/stop_signals.h"
 #include "engine/service/tick_thread.h"
+#include "qlmstd/service_unit.h"
 
 namespace qlm::engine {
 
@@ -30,17 +32,10 @@ namespace {
 inline constexpr int kAlreadyExistsError = 183;
 inline constexpr const char* kLockFailedFormat = "Can not create the instance lock in %s: %s";
 
-std::string OwnProgramPath(const char* argv0) {
-  char path[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) {
-    return argv0;
-  }
-  return std::string(path, static_cast<size_t>(length));
-}
-
-int Install(const char* argv0) {
-  const ServiceUnitResult result = ServiceInstall(OwnProgramPath(argv0));
+// The unit runs InstallDir/qlmsvr, the installed engine, whichever copy of
+// the engine asks; qlmstd refuses the install when no engine is there.
+int Install() {
+  const qlmstd::ServiceUnitResult result = qlmstd::InstallServiceUnit();
   if (result.ok) {
     std::printf("%s", kInstalledText);
     return 0;
@@ -51,7 +46,7 @@ int Install(const char* argv0) {
 }
 
 int Remove() {
-  const ServiceUnitResult result = ServiceRemove();
+  const qlmstd::ServiceUnitResult result = qlmstd::RemoveServiceUnit();
   if (result.ok) {
     std::printf("%s", kDeletedText);
     return 0;
@@ -95,7 +90,8 @@ int Serve(bool print_stopping) {
   // The engine object lives until the process ends (Leave skips the static
   // destructors): detached threads keep using it.
   static Engine engine;
-  ServiceOptions options{ManagerPortFromEnvironment()};
+  ServiceOptions options;
+  options.manager_port = ManagerPortFromEnvironment();
   options.load = LoadEngineConfiguration;
   if (print_stopping) {
     // The console shows where each daemon and mapping listens.
@@ -107,7 +103,11 @@ int Serve(bool print_stopping) {
       std::fflush(stdout);
     };
   }
+  // Dial passwords that older engines left in files go, at start and at stop.
+  const std::string temp_folder = dialup::PppdTempFolder();
+  dialup::SweepPppdLeftovers(temp_folder);
   const ServiceResult result = RunServiceBody(engine, events, options);
+  dialup::SweepPppdLeftovers(temp_folder);
   CloseLog();
   return result == ServiceResult::kStopped ? 0 : 1;
 }
@@ -123,6 +123,8 @@ int Serve(bool print_stopping) {
 }  // namespace
 
 int EngineMain(int argc, char** argv) {
+  // Before the first descriptor: 2000 connections need far more than 1024.
+  RaiseDescriptorLimit();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const EngineCommand command = ParseCommandLine(args);
 
@@ -144,13 +146,14 @@ int EngineMain(int argc, char** argv) {
   }
   switch (command) {
     case EngineCommand::kInstall:
-      return Install(argv[0]);
+      return Install();
     case EngineCommand::kRemove:
       return Remove();
     case EngineCommand::kDebug:
       SetEngineDebugMode(true);
       std::printf(kDebuggingFormat, kServiceDisplayName);
       std::fflush(stdout);
+      SetLogEcho(STDOUT_FILENO);
       Leave(Serve(true));
     case EngineCommand::kWin32:
       SetEngineDebugMode(true);

@@ -39,6 +39,16 @@ const DatagramProtocol* FindDatagramProtocol(const std::string& name) {
   return nullptr;
 }
 
+void DatagramListenerMade(DaemonRecord& record) {
+  if (record.type != net::kDatagram) {
+    return;
+  }
+  const DatagramProtocol* protocol = FindDatagramProtocol(record.name);
+  if (protocol != nullptr && protocol->listener_made != nullptr) {
+    protocol->listener_made(record);
+  }
+}
+
 const PortMapService* FindPortMapService() {
   const linked::PortMapEntry entry = linked::kPortMapEntries[0];
   return entry != nullptr ? &entry() : nullptr;

@@ -19,6 +19,10 @@ const DatagramProtocol* FindDatagramProtocol(const std::string& name);
 // listeners then stay open with connections left waiting in their backlog).
 const PortMapService* FindPortMapService();
 
+// A datagram daemon's listener is bound: its protocol's listener_made step,
+// if it has one. Throws CBlockingSocketException.
+void DatagramListenerMade(DaemonRecord& record);
+
 // Hands every linked protocol the engine's setup (its configure step), once,
 // before the listeners open.
 void ConfigureProtocols(const ProtocolSetup& setup);

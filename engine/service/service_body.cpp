@@ -17,6 +17,7 @@
 #include "engine/manager_channel.h"
 #include "engine/service/main_loop.h"
 #include "engine/service/protocol_table.h"
+#include "engine/service/service_notify.h"
 #include "engine/service/service_texts.h"
 #include "link/msg.h"
 #include "net/shutdown_socket.h"
@@ -170,10 +171,12 @@ ServiceResult RunServiceBody(Engine& engine, CEngineEvents& events, const Servic
   ConfigureProtocols(MakeProtocolSetup(config, events));
   StartManagerChannel(engine, events);
   OpenListeners(engine, options);
+  NotifyServiceReady();
 
   MainLoopActions actions = DialUpActions();
   actions.start_update_check = &update::StartUpdateCheck;
   CMainLoop(events, std::move(actions)).Run();
+  NotifyServiceStopping();
 
   net::CShutdownSocket::Instance().Close();
   std::this_thread::sleep_for(options.stop_pause);

@@ -9,6 +9,7 @@
 #include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
 #include "net/winsock_errors.h"
+#include "proxies/http/ftp_gateway.h"
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_pump.h"
@@ -85,8 +86,14 @@ bool CHttpConnection::ServeOneRequest() {
     case kSchemeConnect:
       OpenTunnel(*line);
       return false;
+    case kSchemeFtp: {
+      // The gateway answers by itself and never keeps the connection.
+      server_.Close();
+      CFtpGateway gateway(context_, client_, config_, thread_);
+      gateway.Serve(*line);
+      return false;
+    }
     default: {
-      // ftp URLs included: this proxy has no FTP gateway.
       client_.SendReply(Reply501());
       char text[256];
       std::snprintf(text, sizeof(text), kFormatNotImplemented, client_.request_.scheme.c_str());

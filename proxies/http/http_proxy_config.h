@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/timeout.h"
+#include "proxies/ftp_mail/ftp_config.h"
 #include "proxies/http/http_wire.h"
 
 namespace qlm::http {
@@ -40,6 +41,7 @@ struct HttpTimeouts {
   net::Timeout dial_page_poll{std::chrono::seconds(2)};         // dial-control page status poll
   int dial_page_rounds = 60;
   std::chrono::seconds linger{30};                               // client and server sockets
+  ftp::FtpClientTimeouts ftp;  // the FTP gateway's server connection and data reads
 };
 
 struct HttpProxyConfig {

@@ -1,5 +1,5 @@
 // qlmreg: reads and writes the configuration store from the command line.
-//   qlmreg init [INSTALLDIR]      (default: the current folder)
+//   qlmreg init [INSTALLDIR]      (default: the folder holding qlmreg)
 //   qlmreg get KEY NAME
 //   qlmreg set KEY NAME (sz|dword|binary) VALUE
 //   qlmreg delete KEY [NAME]
@@ -31,12 +31,32 @@ constexpr const char* kUsage =
     "KEY is a path below the product root (Daemons\\127.0.0.1:1080); \"\" is the\n"
     "root itself, written [] in the exported text.\n";
 
-// init's install folder when none is given: the folder it is run in, as an
-// installer runs in the folder it installs to.
-std::string CurrentFolder() {
+// InstallDir is the folder holding the installed programs (qlmsvr, quillmar,
+// qlmreg); when init is not told, that is the folder of this very program,
+// wherever it is run from.
+std::string OwnFolder() {
   std::error_code ec;
-  auto here = std::filesystem::current_path(ec);
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (!ec && self.has_parent_path()) {
+    return self.parent_path().string();
+  }
+  const auto here = std::filesystem::current_path(ec);
   return ec ? std::string(".") : here.string();
+}
+
+// A given folder is stored absolute and without a trailing "/": the service
+// unit and the default log file name are built from it, whatever folder the
+// engine later runs in.
+std::string AbsoluteFolder(const std::string& folder) {
+  std::error_code ec;
+  std::string absolute = std::filesystem::absolute(folder, ec).lexically_normal().string();
+  if (ec) {
+    return folder;
+  }
+  while (absolute.size() > 1 && absolute.back() == '/') {
+    absolute.pop_back();
+  }
+  return absolute;
 }
 
 bool ReadInput(const std::string& file, std::string& text, std::string& error) {
@@ -65,7 +85,7 @@ int Run(const std::vector<std::string>& a, std::string& error) {
     std::error_code ec;
     std::filesystem::create_directories(
         std::filesystem::path(CStoreConnection::StorePath()).parent_path(), ec);
-    ok = RegInit(a.size() == 2 ? a[1] : std::string(), CurrentFolder(), error);
+    ok = RegInit(a.size() == 2 ? AbsoluteFolder(a[1]) : std::string(), OwnFolder(), error);
   } else if (command == "get" && a.size() == 3) {
     ok = RegGet(a[1], a[2], text, error);
     text += "\n";

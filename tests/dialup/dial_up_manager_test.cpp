@@ -442,7 +442,9 @@ TEST_F(DialUpManagerTest, HangUpGivesUpOnALineThatIsNeverReleased) {
   auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 50ms);
   EXPECT_LT(took, 5s);
-  EXPECT_GE(line_->StatusQueries(stuck), 3);
+  // Asked again after the first poll's sleep, however long a loaded machine
+  // makes that sleep (a count of 3 within 50 ms failed under the sanitizer).
+  EXPECT_GE(line_->StatusQueries(stuck), 2);
 }
 
 TEST_F(DialUpManagerTest, WaitForConnectionLeavesOnceConnected) {

@@ -1,6 +1,5 @@
-// The pppd backend against a fake pppd: a shell script the test writes into a
-// temporary folder at the head of PATH. The script records its command line
-// and options file, prints pppd's log lines and exits as each case needs.
+// The pppd backend against a fake pppd (tests/dialup/pppd_fake.h): entries,
+// dial states, errors, hang-up, and lines started elsewhere.
 #include "dialup/pppd_backend.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +17,7 @@
 #include "dialup/dial_up_manager.h"
 #include "dialup/pppd_log.h"
 #include "engine/activity_log.h"
+#include "tests/dialup/pppd_fake.h"
 #include "tests/support/child_process.h"
 #include "tests/support/wait_until.h"
 
@@ -26,123 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// Log lines of a dial that comes up.
-constexpr const char* kComesUp =
-    "echo 'Serial connection established.'\n"
-    "echo 'Using interface ppp0'\n"
-    "echo 'Connect: ppp0 <--> /dev/ttyS0'\n"
-    "echo 'PAP authentication succeeded'\n"
-    "echo 'local  IP address 10.64.64.64'\n"
-    "echo 'remote IP address 10.64.64.1'\n";
-// Stays up until SIGTERM (then exits 5, as pppd does), at most 20 seconds.
-constexpr const char* kStaysUp =
-    "trap 'echo \"Connection terminated.\"; exit 5' TERM\n"
-    "i=0; while [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done\n";
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path) << text;
-}
-
-class Notes {
- public:
-  DialNotifier Notifier() {
-    return [this](unsigned, int state, int error) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      events_.emplace_back(state, error);
-    };
-  }
-  std::vector<std::pair<int, int>> Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-  bool Has(int state, int error = 0) {
-    for (const auto& event : Events()) {
-      if (event == std::make_pair(state, error)) {
-        return true;
-      }
-    }
-    return false;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::pair<int, int>> events_;
-};
-
-class PppdBackendTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qlm-dialup-test-XXXXXX";
-    root_ = ::mkdtemp(pattern);
-    fs::create_directories(root_ + "/bin");
-    fs::create_directories(root_ + "/peers/sub");
-    fs::create_directories(root_ + "/net");
-    fs::create_directories(root_ + "/options");
-    fs::create_directories(root_ + "/run");
-    WriteFile(root_ + "/peers/provider", "ttyS0\n");
-    WriteFile(root_ + "/peers/work", "ttyS1\n");
-    WriteFile(root_ + "/peers/.hidden", "\n");
-    const char* path = std::getenv("PATH");
-    old_path_ = path ? path : "";
-    ::setenv("PATH", (root_ + "/bin:" + old_path_).c_str(), 1);
-    paths_.peers_folder = root_ + "/peers";
-    paths_.interfaces_folder = root_ + "/net";
-    paths_.options_folder = root_ + "/options";
-    paths_.pid_folder = root_ + "/run";
-  }
-  void TearDown() override {
-    backend_.reset();
-    ::setenv("PATH", old_path_.c_str(), 1);
-    fs::remove_all(root_);
-  }
-
-  // The fake pppd: records its arguments and its options file (content and
-  // mode), then runs `body`.
-  void FakePppd(const std::string& body) {
-    std::string script =
-        "#!/bin/sh\n"
-        "dir='" + root_ + "'\n"
-        "echo \"$@\" > \"$dir/args\"\n"
-        "prev=; for a in \"$@\"; do\n"
-        "  if [ \"$prev\" = file ]; then cp \"$a\" \"$dir/options.seen\";\n"
-        "    stat -c %a \"$a\" > \"$dir/options.mode\"; fi; prev=$a; done\n" +
-        body;
-    std::string program = root_ + "/bin/pppd";
-    WriteFile(program, script);
-    ::chmod(program.c_str(), 0755);
-  }
-
-  IDialUpBackend& Backend() {
-    backend_ = MakePppdBackend(paths_);
-    return *backend_;
-  }
-
-  ConnectionHandle DialProvider(IDialUpBackend& backend, Notes& notes) {
-    DialParams params;
-    params.entry = "provider";
-    params.user = "alice";
-    params.password = "se\"cr\\et pass\t";
-    ConnectionHandle handle = kNoConnection;
-    EXPECT_EQ(backend.Dial(params, notes.Notifier(), &handle), 0);
-    EXPECT_NE(handle, kNoConnection);
-    return handle;
-  }
-
-  std::string root_;
-  std::string old_path_;
-  PppdPaths paths_;
-  // Before the backend, so that it outlives every notifier call.
-  Notes notes_;
-  DialUpBackendPtr backend_;
-};
 
 TEST_F(PppdBackendTest, WithoutAPppdProgramTheServiceIsMissing) {
   paths_.program = "qlm-no-such-pppd";
@@ -161,7 +44,7 @@ TEST_F(PppdBackendTest, EntriesAreThePeersFiles) {
   EXPECT_TRUE(Backend().EnumEntries().empty());
 }
 
-TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
+TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPipe) {
   FakePppd(std::string(kComesUp) + kStaysUp);
   fs::create_directories(root_ + "/net/ppp0");
   WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
@@ -170,14 +53,10 @@ TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   Notes& notes = notes_;
   ConnectionHandle line = DialProvider(backend, notes);
   ASSERT_TRUE(test::WaitUntil([&] { return notes.Has(kRasConnected); }));
-  std::string args = ReadFile(root_ + "/args");
-  const std::string head = "call provider nodetach logfd 1 file " + root_ + "/options/qlm-pppd-";
-  EXPECT_EQ(args.substr(0, head.size()), head) << args;
-  EXPECT_EQ(args.find("alice"), std::string::npos);
-  EXPECT_EQ(args.find("cr"), std::string::npos);
+  EXPECT_EQ(ReadFile(root_ + "/args"), "call provider nodetach logfd 1 file /dev/fd/3\n");
   EXPECT_EQ(ReadFile(root_ + "/options.seen"),
             "user \"alice\"\npassword \"se\\\"cr\\\\et pass\\011\"\n");
-  EXPECT_EQ(ReadFile(root_ + "/options.mode"), "600\n");
+  EXPECT_EQ(ReadFile(root_ + "/options.kind"), "600 fifo\n");  // a pipe, the owner's only
   EXPECT_EQ(notes.Events(), (std::vector<std::pair<int, int>>{{kRasOpenPort, 0},
                                                               {kRasDeviceConnected, 0},
                                                               {kRasAllDevicesConnected, 0},
@@ -194,13 +73,11 @@ TEST_F(PppdBackendTest, DialRunsPppdWithTheCredentialsInAPrivateFile) {
   EXPECT_EQ(backend.GetConnectStatus(line)->state, kRasDisconnected);
   WriteFile(root_ + "/net/ppp0/flags", "0x1091\n");
 
-  // Hang-up: pppd ends, the handle goes, the options file is removed, and the
-  // requested end is no error.
+  // Hang-up: pppd ends, the handle goes, and the requested end is no error.
   EXPECT_EQ(backend.HangUp(line), 0);
   ASSERT_TRUE(test::WaitUntil([&] { return !backend.GetConnectStatus(line); }));
   fs::remove_all(root_ + "/net/ppp0");  // as the kernel does when pppd ends
   EXPECT_TRUE(backend.EnumConnections().empty());
-  EXPECT_TRUE(fs::is_empty(root_ + "/options"));
   EXPECT_EQ(notes.Events().size(), 5u);
 }
 

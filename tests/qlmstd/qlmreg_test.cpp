@@ -4,6 +4,8 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "qlmstd/qlmreg/reg_commands.h"
 #include "tests/qlmstd/store_fixture.h"
 #include "tests/support/child_process.h"
@@ -165,12 +167,23 @@ TEST_F(QlmregTest, OddValuesRoundTripThroughTypedHex) {
   }
 }
 
-TEST_F(QlmregTest, InitWithoutAFolderTakesTheFolderItRunsIn) {
+// InstallDir is the folder of the installed programs: run from elsewhere,
+// init without a folder names qlmreg's own folder, not the one it runs in.
+TEST_F(QlmregTest, InitWithoutAFolderTakesTheProgramsFolder) {
   test::RunResult r = test::Run(
       {"/bin/sh", "-c", "cd '" + dir_ + "' && exec " QLM_BIN_DIR "/qlmreg init"},
       {{"QUILLMAR_STORE", store_}});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, dir_ + "\n");
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out,
+            std::filesystem::canonical(QLM_BIN_DIR).string() + "\n");
+}
+
+TEST_F(QlmregTest, InitStoresAGivenFolderAbsolute) {
+  test::RunResult r = test::Run(
+      {"/bin/sh", "-c", "cd '" + dir_ + "' && exec " QLM_BIN_DIR "/qlmreg init ./build/../bin/"},
+      {{"QUILLMAR_STORE", store_}});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Reg({"get", "", "InstallDir"}).out, dir_ + "/bin\n");
 }
 
 // Without init the store is not set up: writing below a missing root would

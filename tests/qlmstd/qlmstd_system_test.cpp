@@ -37,6 +37,12 @@ class CQlmstdSystemTest : public StoreTest {
     StoreTest::TearDown();
   }
   void SetState(const char* state) { std::ofstream(dir_ + "/state") << state << "\n"; }
+  // An engine program in InstallDir (the temporary folder), which the unit
+  // may then name.
+  void PlaceEngine() {
+    std::ofstream(dir_ + "/qlmsvr") << "#!/bin/sh\n";
+    chmod((dir_ + "/qlmsvr").c_str(), 0755);
+  }
   CStoreKey InternetSettings() {
     return CStoreKey::OpenTop(CStoreKey::Top::kCurrentUser, kInternetSettingsKey, true);
   }
@@ -52,6 +58,8 @@ TEST_F(CQlmstdSystemTest, ServiceStatesFollowTheServiceManager) {
   EXPECT_EQ(CQlmstd::IsServiceRunning(), -1);  // not installed
   EXPECT_FALSE(CQlmstd::ServiceInstall());      // no install folder to name the program
   MakeRoot();
+  EXPECT_FALSE(CQlmstd::ServiceInstall());  // no engine program there
+  PlaceEngine();
   ASSERT_TRUE(CQlmstd::ServiceInstall());
   std::ifstream unit(dir_ + "/units/QuillmarService.service");
   std::string text((std::istreambuf_iterator<char>(unit)), std::istreambuf_iterator<char>());
@@ -94,6 +102,7 @@ TEST_F(ServiceControlTest, WithoutSystemdTheServiceManagerIsUnreachable) {
 // A systemctl that fails: the query counts as failed, start and stop as refused.
 TEST_F(CQlmstdSystemTest, AFailingSystemctlIsAFailure) {
   MakeRoot();
+  PlaceEngine();
   ASSERT_TRUE(CQlmstd::ServiceInstall());
   std::ofstream(dir_ + "/fails") << "#!/bin/sh\nexit 1\n";
   chmod((dir_ + "/fails").c_str(), 0755);

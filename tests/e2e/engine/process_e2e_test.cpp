@@ -6,9 +6,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 
 #include "tests/e2e/support/engine_under_test.h"
 #include "tests/e2e/support/manager_client.h"
@@ -137,6 +140,42 @@ TEST(EngineProcessE2eTest, Win32RunsInTheBackgroundUntilTheManagerStopsIt) {
   EXPECT_FALSE(InstanceLockFree(run_dir));  // the background engine holds it
   manager.Send(link::MSG_STOP_ENGINE);
   EXPECT_TRUE(WaitUntil([&] { return InstanceLockFree(run_dir); }));
+}
+
+// The soft and hard "Max open files" of a running process.
+std::optional<std::pair<std::string, std::string>> OpenFilesLimits(int pid) {
+  std::ifstream limits("/proc/" + std::to_string(pid) + "/limits");
+  std::string line;
+  while (std::getline(limits, line)) {
+    if (line.rfind("Max open files", 0) == 0) {
+      std::istringstream fields(line.substr(14));
+      std::string soft, hard;
+      fields >> soft >> hard;
+      return std::make_pair(soft, hard);
+    }
+  }
+  return std::nullopt;
+}
+
+// Started with a soft limit of 256 (inherited from this test), the engine
+// runs with its soft limit at the hard one: 2000 connections need > 4000.
+TEST(EngineProcessE2eTest, SoftDescriptorLimitIsRaisedToTheHardLimit) {
+  EngineUnderTest engine("127.0.0.16");
+  rlimit mine{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &mine), 0);
+  ASSERT_GT(mine.rlim_max, 256u);
+  rlimit low = mine;
+  low.rlim_cur = 256;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  ASSERT_TRUE(engine.WriteStore());
+  engine.Launch();
+  ::setrlimit(RLIMIT_NOFILE, &mine);
+  ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), engine.ManagerPort()); }));
+  const auto limits = OpenFilesLimits(engine.Process().Pid());
+  ASSERT_TRUE(limits.has_value());
+  EXPECT_EQ(limits->first, limits->second);
+  EXPECT_EQ(limits->second, mine.rlim_max == RLIM_INFINITY ? std::string("unlimited")
+                                                           : std::to_string(mine.rlim_max));
 }
 
 }  // namespace

@@ -1,16 +1,13 @@
-// The instance lock, the systemd unit and the binding messages.
+// The instance lock and the binding messages.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "engine/service/binding_message.h"
 #include "engine/service/single_instance.h"
-#include "engine/service/service_unit.h"
 #include "net/winsock_errors.h"
 
 namespace qlm::engine {
@@ -58,49 +55,6 @@ TEST(SingleInstanceTest, RunDirComesFromTheEnvironment) {
   EXPECT_EQ(RunDir(), "/run/quillmar");
   ::unsetenv("QUILLMAR_RUNDIR");
   EXPECT_EQ(RunDir(), "/run/quillmar");
-}
-
-ServiceUnitPaths PathsIn(const TempFolder& temp, bool with_systemd) {
-  ServiceUnitPaths paths;
-  paths.systemd_marker = temp.Path() + (with_systemd ? "/systemd" : "/none");
-  paths.unit_folder = temp.Path() + "/units";
-  paths.systemctl = "true";
-  fs::create_directories(temp.Path() + "/systemd");
-  fs::create_directories(paths.unit_folder);
-  return paths;
-}
-
-TEST(ServiceUnitTest, InstallWritesTheUnitAndRemoveDeletesIt) {
-  TempFolder temp;
-  const ServiceUnitPaths paths = PathsIn(temp, true);
-  ASSERT_TRUE(ServiceInstall("/opt/quillmar/qlmsvr", paths).ok);
-  std::ifstream unit(paths.unit_folder + "/QuillmarService.service");
-  std::stringstream text;
-  text << unit.rdbuf();
-  EXPECT_NE(text.str().find("ExecStart=/opt/quillmar/qlmsvr\n"), std::string::npos);
-  EXPECT_NE(text.str().find("Description=Quillmar Service\n"), std::string::npos);
-  EXPECT_TRUE(ServiceRemove(paths).ok);
-  EXPECT_FALSE(fs::exists(paths.unit_folder + "/QuillmarService.service"));
-  const ServiceUnitResult again = ServiceRemove(paths);  // nothing to remove
-  EXPECT_FALSE(again.ok);
-  EXPECT_FALSE(again.error.empty());
-}
-
-TEST(ServiceUnitTest, WithoutSystemdBothFailWithAReason) {
-  TempFolder temp;
-  const ServiceUnitPaths paths = PathsIn(temp, false);
-  const ServiceUnitResult install = ServiceInstall("/x/qlmsvr", paths);
-  EXPECT_FALSE(install.ok);
-  EXPECT_NE(install.error.find("systemd"), std::string::npos);
-  EXPECT_FALSE(fs::exists(paths.unit_folder + "/QuillmarService.service"));
-  EXPECT_FALSE(ServiceRemove(paths).ok);
-}
-
-TEST(ServiceUnitTest, UnwritableUnitFolderFails) {
-  TempFolder temp;
-  ServiceUnitPaths paths = PathsIn(temp, true);
-  paths.unit_folder = temp.Path() + "/missing/folder";
-  EXPECT_FALSE(ServiceInstall("/x/qlmsvr", paths).ok);
 }
 
 TEST(BindingMessageTest, InUseAndNotValidNameTheListener) {

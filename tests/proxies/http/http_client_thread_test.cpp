@@ -9,6 +9,7 @@
 #include <atomic>
 
 #include "engine/connection_limit.h"
+#include "proxies/http/ftp_gateway_wire.h"
 #include "proxies/http/http_wire.h"
 #include "tests/proxies/http/http_test_support.h"
 #include "tests/support/loopback.h"
@@ -153,11 +154,16 @@ TEST_F(HttpClientThreadTest, RefusalsAreExactReplies) {
   EXPECT_EQ(Exchange("get http://h/ HTTP/1.0\r\n\r\n"), Reply501());
   EXPECT_EQ(Exchange("TRACE http://h/ HTTP/1.0\r\n\r\n"), Reply501());
   EXPECT_EQ(Exchange("GET http://h/\r\n\r\n"), Reply501());  // no version
-  EXPECT_EQ(Exchange("GET ftp://h/pub/ HTTP/1.0\r\n\r\n"), Reply501());
+  // An ftp URL goes to the gateway: a server that cannot be reached gets
+  // the log-on failure page.
+  const std::string no_server = std::to_string(qlm::test::FreeTcpPort());
+  EXPECT_EQ(Exchange("GET ftp://127.0.0.1:" + no_server + "/pub/ HTTP/1.0\r\n\r\n"),
+            ErrorReply(kStatus400, std::string(kFtpLogonFailedBodyStart) +
+                                       std::string(kFtpLogonFailedBodyEnd)));
   EXPECT_EQ(Exchange("CONNECT h HTTP/1.1\r\n\r\n"),
             Reply400("400 Bad Request: parsing https hostname error"));
   EXPECT_TRUE(log_.HasLineContaining("ERR", "HttpClientThreadProc: Service <TRACE> Not Implemented!"));
-  EXPECT_TRUE(log_.HasLineContaining("ERR", "HttpClientThreadProc:ftp Service Not Implemented!"));
+  EXPECT_TRUE(log_.HasLineContaining("ERR", "HttpClientThreadProc:Logon to remote FTP server <127.0.0.1> failed"));
   EXPECT_TRUE(log_.HasLineContaining("ERR", " HTTP connection closed"));
 }
 
