@@ -11,6 +11,7 @@ for b in "$build"/bin/bench_*; do
 done
 for s in "$root"/bench/*/*.sh; do
   [ -f "$s" ] || continue
+  case "$s" in */bench/support/*) continue ;; esac  # helpers the scripts source
   echo "== $s"
   bash "$s" "$build"
 done

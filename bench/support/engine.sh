@@ -4,11 +4,12 @@
 #
 #   bench_free_port                      prints a free TCP port on 127.0.0.1
 #   bench_wait_port PORT                 waits up to 10 s for a listener
-#   bench_start_engine BUILD WORK NAME PORT
+#   bench_start_engine BUILD WORK NAME PORT [EXTRA_STORE_TEXT]
 #        writes WORK/quillmar.db with daemon NAME on 127.0.0.1:PORT (the other
 #        basic daemons disabled on free ports, logging off, MaxConnections
-#        5000), starts BUILD/bin/qlmsvr -debug in the background and sets
-#        ENGINE_PID; the caller kills it.
+#        5000, plus any extra store text, e.g. port mappings), starts
+#        BUILD/bin/qlmsvr -debug in the background and sets ENGINE_PID; the
+#        caller kills it. NAME "-" enables no daemon.
 
 bench_free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
@@ -24,7 +25,7 @@ bench_wait_port() {
 }
 
 bench_start_engine() {
-  local build=$1 work=$2 daemon=$3 daemon_port=$4 name port enable
+  local build=$1 work=$2 daemon=$3 daemon_port=$4 extra=${5:-} name port enable
   for program in qlmsvr qlmreg; do
     [ -x "$build/bin/$program" ] || { echo "bench: $build/bin/$program is not built" >&2; return 1; }
   done
@@ -40,6 +41,7 @@ bench_start_engine() {
       printf '[Daemons\\127.0.0.1:%s]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:%s\n\n' \
         "$port" "$name" "$(dword "$port")" "$enable"
     done
+    printf '%s\n' "$extra"
   } > "$work/store.txt"
   env "${store_env[@]}" "$build/bin/qlmreg" init "$build/bin" > /dev/null
   env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
