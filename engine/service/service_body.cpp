@@ -9,6 +9,7 @@
 
 #include "dialup/dial_up_manager.h"
 #include "dialup/pppd_backend.h"
+#include "dialup/update/update_check.h"
 #include "engine/activity_log.h"
 #include "engine/connection_limit.h"
 #include "engine/engine_error_report.h"
@@ -172,7 +173,9 @@ ServiceResult RunServiceBody(Engine& engine, CEngineEvents& events, const Servic
   OpenListeners(engine, options);
   NotifyServiceReady();
 
-  CMainLoop(events, DialUpActions()).Run();
+  MainLoopActions actions = DialUpActions();
+  actions.start_update_check = &update::StartUpdateCheck;
+  CMainLoop(events, std::move(actions)).Run();
   NotifyServiceStopping();
 
   net::CShutdownSocket::Instance().Close();
