@@ -13,7 +13,7 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(EngineServiceInstallE2eTest, InstallRefusesAnInstallDirWithoutTheEngine) {
-  EngineUnderTest engine("127.0.0.43");
+  EngineUnderTest engine("127.0.0.47");
   ASSERT_TRUE(engine.WriteStore());  // InstallDir = the test's folder, no qlmsvr in it
   const RunResult run = qlm::test::Run({std::string(QLM_BIN_DIR) + "/qlmsvr", "-install"},
                             engine.Environment(), std::nullopt, 10s);

@@ -64,7 +64,7 @@ class CNotifySocket {
 };
 
 TEST(EngineServiceNotifyE2eTest, ReadyOnceListenersAreOpenAndStoppingAtStop) {
-  EngineUnderTest engine("127.0.0.44");
+  EngineUnderTest engine("127.0.0.48");
   const uint16_t daemon = engine.AddDaemon("Newsgroups");
   const uint16_t mapped = engine.FreeTcpPort();
   engine.AddStoreText("[PortMap\\" + engine.Ip() + ":" + std::to_string(mapped) +
