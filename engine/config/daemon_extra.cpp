@@ -2,6 +2,7 @@
 #include "engine/config/daemon_extra.h"
 
 #include "engine/config/store_values.h"
+#include "net/host_addresses.h"
 
 namespace qlm::engine {
 
@@ -17,6 +18,10 @@ EmailSettings LoadEmail(const qlmstd::CStoreKey& entry) {
   std::string delimiter;
   ReadString(entry, "Pop3Delimiter", &delimiter);
   email.Pop3Delimiter = delimiter.empty() ? '#' : delimiter[0];
+  ReadString(entry, "ContactDomain", &email.ContactDomain);
+  if (email.ContactDomain.empty()) {
+    email.ContactDomain = DefaultContactDomain();
+  }
   return email;
 }
 
@@ -53,6 +58,7 @@ void SaveEmail(const qlmstd::CStoreKey& entry, const EmailSettings& email) {
   WriteInt(entry, "Pop3Port", email.Pop3Port);
   WriteInt(entry, "SmtpPort", email.SmtpPort);
   WriteInt(entry, "SmtpProxyPort", email.SmtpProxyPort);
+  WriteString(entry, "ContactDomain", email.ContactDomain);
 }
 
 void SaveDns(const qlmstd::CStoreKey& entry, const DnsSettings& dns) {
@@ -77,6 +83,11 @@ void SaveDhcp(const qlmstd::CStoreKey& entry, const DhcpSettings& dhcp) {
 }
 
 }  // namespace
+
+std::string DefaultContactDomain() {
+  const std::string domain = net::HostDomainName();
+  return domain.empty() ? std::string("localhost") : domain;
+}
 
 void LoadDaemonExtra(const qlmstd::CStoreKey& entry, ProtocolSettings& daemon) {
   if (daemon.name == "Email") {

@@ -72,7 +72,9 @@ void AddBasicDaemons(std::vector<ProtocolSettings>& daemons, const std::string& 
     if (daemon.name == "DNS") {
       daemon.extra = DnsSettings{};
     } else if (daemon.name == "Email") {
-      daemon.extra = EmailSettings{};
+      EmailSettings email;
+      email.ContactDomain = DefaultContactDomain();
+      daemon.extra = email;
       daemon.listeners.push_back(host_address + ":" + std::to_string(kEmailSecondPort));
     }
     daemons.push_back(std::move(daemon));
