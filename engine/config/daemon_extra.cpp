@@ -2,7 +2,6 @@
 #include "engine/config/daemon_extra.h"
 
 #include "engine/config/store_values.h"
-#include "net/host_addresses.h"
 
 namespace qlm::engine {
 
@@ -19,9 +18,6 @@ EmailSettings LoadEmail(const qlmstd::CStoreKey& entry) {
   ReadString(entry, "Pop3Delimiter", &delimiter);
   email.Pop3Delimiter = delimiter.empty() ? '#' : delimiter[0];
   ReadString(entry, "ContactDomain", &email.ContactDomain);
-  if (email.ContactDomain.empty()) {
-    email.ContactDomain = DefaultContactDomain();
-  }
   return email;
 }
 
@@ -83,11 +79,6 @@ void SaveDhcp(const qlmstd::CStoreKey& entry, const DhcpSettings& dhcp) {
 }
 
 }  // namespace
-
-std::string DefaultContactDomain() {
-  const std::string domain = net::HostDomainName();
-  return domain.empty() ? std::string("localhost") : domain;
-}
 
 void LoadDaemonExtra(const qlmstd::CStoreKey& entry, ProtocolSettings& daemon) {
   if (daemon.name == "Email") {

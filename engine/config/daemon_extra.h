@@ -1,8 +1,6 @@
 // The Email, DNS and DHCP values a daemon entry carries beside the common ones.
 #pragma once
 
-#include <string>
-
 #include "engine/config/protocol_settings.h"
 #include "qlmstd/qlmstd.h"
 #include "qlmstd/store_key.h"
@@ -12,10 +10,6 @@ namespace qlm::engine {
 // Reads the extra values for "Email", "DNS" or "DHCP" into daemon.extra
 // (nothing for other names). Every listed value overwrites the default; a
 // missing integer gives 0.
-// The Email daemon's contact domain when the store names none: the host's own
-// domain name, or "localhost" when it has none.
-std::string DefaultContactDomain();
-
 void LoadDaemonExtra(const qlmstd::CStoreKey& entry, ProtocolSettings& daemon);
 void SaveDaemonExtra(const qlmstd::CStoreKey& entry, const ProtocolSettings& daemon);
 

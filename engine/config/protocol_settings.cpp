@@ -72,9 +72,7 @@ void AddBasicDaemons(std::vector<ProtocolSettings>& daemons, const std::string& 
     if (daemon.name == "DNS") {
       daemon.extra = DnsSettings{};
     } else if (daemon.name == "Email") {
-      EmailSettings email;
-      email.ContactDomain = DefaultContactDomain();
-      daemon.extra = email;
+      daemon.extra = EmailSettings{};
       daemon.listeners.push_back(host_address + ":" + std::to_string(kEmailSecondPort));
     }
     daemons.push_back(std::move(daemon));

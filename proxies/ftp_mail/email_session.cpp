@@ -10,6 +10,7 @@
 #include "dialup/dial_up_manager.h"
 #include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
+#include "net/host_addresses.h"
 #include "proxies/ftp_mail/mail_line_reader.h"
 
 namespace qlm::ftp::mail {
@@ -28,6 +29,15 @@ engine::EmailSettings SettingsOf(const engine::ConnectionContext& context) {
 }
 
 unsigned PortOf(const sockaddr_in& address) { return ntohs(address.sin_port); }
+
+// Looked up once: the resolver is not asked again for every connection.
+const std::string& HostContactDomain() {
+  static const std::string domain = [] {
+    const std::string own = net::HostDomainName();
+    return own.empty() ? std::string(kFallbackContactDomain) : own;
+  }();
+  return domain;
+}
 
 }  // namespace
 
@@ -94,8 +104,8 @@ void CEmailSession::DialIfWanted() {
 }
 
 void CEmailSession::GreetAndReadUser() {
-  const std::string domain =
-      settings_.ContactDomain.empty() ? kFallbackContactDomain : settings_.ContactDomain;
+  const std::string& domain =
+      settings_.ContactDomain.empty() ? HostContactDomain() : settings_.ContactDomain;
   const std::string greeting = kGreetingHead + domain + kGreetingTail;
   client_.SendAll(greeting.data(), static_cast<int>(greeting.size()), timeouts_.send);
   const std::string line = ReadLine(client_, kUserLineSize);

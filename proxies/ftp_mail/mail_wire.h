@@ -25,7 +25,7 @@ inline constexpr size_t kGreetingSize = 2048;
 inline constexpr const char* kGreetingHead = "+OK Quillmar POP3 proxy server ready (Comments to: ";
 inline constexpr const char* kGreetingTail = ")\r\n";
 inline constexpr const char* kServerGreetingOk = "+OK";
-// When neither the store nor the host names a domain.
+// The greeting's contact domain when neither the store nor the host names one.
 inline constexpr const char* kFallbackContactDomain = "localhost";
 
 // The waits of one e-mail connection.

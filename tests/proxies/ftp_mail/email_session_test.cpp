@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/connection_limit.h"
+#include "net/host_addresses.h"
 #include "tests/proxies/ftp_mail/mail_test_support.h"
 #include "tests/support/fake_servers.h"
 #include "tests/support/log_capture.h"
@@ -197,6 +198,21 @@ TEST(CEmailSessionTest, SmtpPortRelaysTheServersGreetingAndNoneOfTheProxy) {
   harness.JoinAll();
   EXPECT_TRUE(log.HasLineStartingWith(" ", "SMTP      127.0.0.1        ")) << log.All();
   EXPECT_FALSE(log.HasLineStartingWith("ERR", "")) << log.All();
+}
+
+TEST(CEmailSessionTest, NoContactDomainStoredNamesTheHostsDomain) {
+  CLogCapture log;
+  CEmailHarness harness;
+  engine::EmailSettings settings = Settings("", 110);
+  settings.ContactDomain.clear();
+  CScopedFd client(harness.Connect(settings, kPop3ListenPort));
+  const std::string own = net::HostDomainName();
+  EXPECT_EQ(ReadUntil(client.Get(), "\r\n"),
+            "+OK Quillmar POP3 proxy server ready (Comments to: " +
+                (own.empty() ? std::string("localhost") : own) + ")\r\n");
+  ::shutdown(client.Get(), SHUT_WR);
+  EXPECT_TRUE(ClosesSoon(client.Get()));
+  harness.JoinAll();
 }
 
 TEST(CEmailSessionTest, NoFreeSlotSendsNothing) {
