@@ -16,7 +16,7 @@ packages=(
   # real clients, servers and tools the end-to-end tests drive
   curl ncat dnsutils busybox isc-dhcp-client python3 python3-socks python3-pyftpdlib wget iproute2 openssl procps psmisc
   # benchmarks: load tools and the other proxies measured beside ours
-  wrk dante-server microsocks squid tinyproxy dnsmasq ftp-proxy
+  wrk dante-server microsocks squid tinyproxy dnsmasq ftp-proxy perdition
   # a real browser for the HTTP proxy tests
   chromium
 )
