@@ -39,7 +39,11 @@ CTelnetSession::CTelnetSession(engine::ConnectionContext& context, CTelnetClient
 }
 
 void CTelnetSession::Refuse() {
-  Reply(kReplyMaxConnections);
+  try {
+    Reply(kReplyMaxConnections);
+  } catch (const CBlockingSocketException&) {
+    // The user has gone; the full proxy is still what is reported.
+  }
   throw CBlockingSocketException(kTelnetTextLimited);
 }
 
