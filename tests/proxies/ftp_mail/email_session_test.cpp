@@ -7,9 +7,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "dialup/dial_up_manager.h"
+#include "dialup/scripted_backend.h"
 #include "engine/connection_limit.h"
 #include "net/host_addresses.h"
 #include "tests/proxies/ftp_mail/mail_test_support.h"
@@ -213,6 +217,44 @@ TEST(CEmailSessionTest, NoContactDomainStoredNamesTheHostsDomain) {
   ::shutdown(client.Get(), SHUT_WR);
   EXPECT_TRUE(ClosesSoon(client.Get()));
   harness.JoinAll();
+}
+
+TEST(CEmailSessionTest, LineDownDialsOnDemandAndLogsTheDial) {
+  CLogCapture log;
+  auto& dialup = dialup::DialUpManager::Instance();
+  std::atomic<int> dials{0};
+  dialup::DialUpHooks hooks;
+  hooks.signal_dial = [&dials] { ++dials; };
+  dialup::DialUpSettings line;
+  line.UseDialUp = true;
+  line.DialUpManaged = true;
+  line.AutoConnect = true;
+  dialup::DialUpTimeouts waits;
+  waits.connection_round = std::chrono::milliseconds(5);
+  waits.connection_rounds = 2;
+  dialup.Configure(line, std::move(hooks), std::make_unique<dialup::CScriptedBackend>(), waits);
+  CTcpServer smtp([](int fd) {
+    WriteAll(fd, "220 smtp.test\r\n");
+    ClosesSoon(fd);
+  });
+  CEmailHarness harness;
+  engine::EmailSettings settings = Settings("", 110);
+  settings.SmtpS_ip = "127.0.0.1";
+  settings.SmtpPort = smtp.Port();
+  CScopedFd client(harness.Connect(settings, kSmtpListenPort));
+  EXPECT_EQ(ReadUntil(client.Get(), "\r\n"), "220 smtp.test\r\n");
+  ::shutdown(client.Get(), SHUT_WR);
+  EXPECT_TRUE(ClosesSoon(client.Get()));
+  harness.JoinAll();
+  dialup.ResetForTest();
+  EXPECT_EQ(dials.load(), 1);
+  bool dial_line = false;
+  for (const auto& call : log.Logs()) {
+    dial_line = dial_line || (call.kind == " " && call.text.starts_with("DIAL      127.0.0.1 ") &&
+                              call.text.ends_with(
+                                  " -                -                         0      Email requests"));
+  }
+  EXPECT_TRUE(dial_line) << log.All();
 }
 
 TEST(CEmailSessionTest, NoFreeSlotSendsNothing) {
