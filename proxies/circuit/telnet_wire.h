@@ -38,7 +38,8 @@ inline constexpr const char* kReplyMaxConnections = "Hit maximum connections.";
 // ERR texts.
 inline constexpr const char* kTelnetProcName = "TelnetThreadProc";
 inline constexpr const char* kTelnetTextNoClient = "TelnetThreadProc:Receive Client Closed";
-inline constexpr const char* kTelnetTextLimited = "TelnetThreadProc:Limited by maximum connections.";
+inline constexpr const char* kTelnetTextLimited =
+    "TelnetThreadProc:Limited by maximum connections.";
 inline constexpr const char* kTelnetTextBadCommand = "TelnetThreadProc:Bad command is received";
 inline constexpr const char* kTelnetFormatBadHost = "TelnetThreadProc:hostname %s is bad";
 inline constexpr const char* kTelnetFormatUnresolved =

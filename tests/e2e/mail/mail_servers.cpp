@@ -2,10 +2,11 @@
 #include "tests/e2e/mail/mail_servers.h"
 
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 
-#include <chrono>
 #include <cstring>
+#include <string>
 
 #include "tests/support/loopback.h"
 
@@ -47,7 +48,8 @@ class CLineReader {
 };
 
 bool StartsWith(const std::string& line, const char* word) {
-  return line.size() >= std::strlen(word) && strncasecmp(line.c_str(), word, std::strlen(word)) == 0;
+  const size_t size = std::strlen(word);
+  return line.size() >= size && strncasecmp(line.c_str(), word, size) == 0;
 }
 
 }  // namespace

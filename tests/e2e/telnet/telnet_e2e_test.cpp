@@ -113,7 +113,8 @@ TEST_F(TelnetE2eTest, RefusedConnectRepliesAndWritesTwoErrRecords) {
   CScopedFd client(Greeted());
   WriteAll(client.Get(), "127.0.0.192 " + std::to_string(closed) + "\r\n");
   EXPECT_EQ(ReadToClose(client.Get()), "Connect to remote server fails!\r\n");
-  EXPECT_TRUE(engine_->WaitForLog("ERR   TelnetThreadProc::Connect to remote host 127.0.0.192 failed"));
+  EXPECT_TRUE(
+      engine_->WaitForLog("ERR   TelnetThreadProc::Connect to remote host 127.0.0.192 failed"));
   EXPECT_TRUE(engine_->WaitForLog("ERR   CBlockingSocket::ConnectNonBlock"));
   EXPECT_EQ(engine_->CountLog("ERR   "), 2u);
   EXPECT_EQ(engine_->CountLog(kSuffix), 1u);

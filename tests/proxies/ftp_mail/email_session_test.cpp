@@ -249,10 +249,10 @@ TEST(CEmailSessionTest, LineDownDialsOnDemandAndLogsTheDial) {
   dialup.ResetForTest();
   EXPECT_EQ(dials.load(), 1);
   bool dial_line = false;
+  const std::string tail = " -                -                         0      Email requests";
   for (const auto& call : log.Logs()) {
     dial_line = dial_line || (call.kind == " " && call.text.starts_with("DIAL      127.0.0.1 ") &&
-                              call.text.ends_with(
-                                  " -                -                         0      Email requests"));
+                              call.text.ends_with(tail));
   }
   EXPECT_TRUE(dial_line) << log.All();
 }
