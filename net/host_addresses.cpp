@@ -4,6 +4,8 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
+#include <netdb.h>
+#include <unistd.h>
 
 namespace qlm::net {
 
@@ -59,5 +61,34 @@ std::string HostFirstAddress(const std::vector<InterfaceAddress>& interfaces) {
 }
 
 std::string HostFirstAddress() { return HostFirstAddress(ListInterfaceAddresses()); }
+
+std::string DomainOfName(const std::string& name) {
+  const size_t dot = name.find('.');
+  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string HostDomainName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) {
+    return {};
+  }
+  std::string domain = DomainOfName(name);
+  if (!domain.empty()) {
+    return domain;
+  }
+  // The short name: its canonical name from the resolver (hosts file first).
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_flags = AI_CANONNAME;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &found) != 0) {
+    return {};
+  }
+  if (found != nullptr && found->ai_canonname != nullptr) {
+    domain = DomainOfName(found->ai_canonname);
+  }
+  freeaddrinfo(found);
+  return domain;
+}
 
 }  // namespace qlm::net

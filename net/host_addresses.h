@@ -31,4 +31,11 @@ std::vector<InterfaceAddress> ListInterfaceAddresses();
 std::string HostFirstAddress(const std::vector<InterfaceAddress>& interfaces);
 std::string HostFirstAddress();
 
+// The host's own domain name: what follows the first dot of its fully
+// qualified name (its name, or the resolver's canonical name for it); empty
+// when it has none.
+std::string HostDomainName();
+// What follows the first dot of `name`; empty without a dot.
+std::string DomainOfName(const std::string& name);
+
 }  // namespace qlm::net

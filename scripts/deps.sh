@@ -16,7 +16,7 @@ packages=(
   # real clients, servers and tools the end-to-end tests drive
   curl ncat dnsutils busybox isc-dhcp-client python3 python3-socks python3-pyftpdlib wget iproute2 openssl procps psmisc
   # benchmarks: load tools and the other proxies measured beside ours
-  wrk dante-server microsocks squid tinyproxy ftp-proxy rinetd redir haproxy socat
+  wrk dante-server microsocks squid tinyproxy ftp-proxy rinetd redir haproxy socat perdition
   # the DNS relay's and the DHCP server's: query load and Debian's dnsmasq
   # (the binary only: no service of its own on port 53)
   dnsperf dnsmasq-base

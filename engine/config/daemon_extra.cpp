@@ -17,6 +17,7 @@ EmailSettings LoadEmail(const qlmstd::CStoreKey& entry) {
   std::string delimiter;
   ReadString(entry, "Pop3Delimiter", &delimiter);
   email.Pop3Delimiter = delimiter.empty() ? '#' : delimiter[0];
+  ReadString(entry, "ContactDomain", &email.ContactDomain);
   return email;
 }
 
@@ -53,6 +54,7 @@ void SaveEmail(const qlmstd::CStoreKey& entry, const EmailSettings& email) {
   WriteInt(entry, "Pop3Port", email.Pop3Port);
   WriteInt(entry, "SmtpPort", email.SmtpPort);
   WriteInt(entry, "SmtpProxyPort", email.SmtpProxyPort);
+  WriteString(entry, "ContactDomain", email.ContactDomain);
 }
 
 void SaveDns(const qlmstd::CStoreKey& entry, const DnsSettings& dns) {

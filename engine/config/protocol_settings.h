@@ -19,6 +19,9 @@ struct EmailSettings {
   uint32_t SmtpPort = 25;
   uint32_t SmtpProxyPort = 25;
   char Pop3Delimiter = '#';
+  // The domain the POP3 greeting names for comments; empty (or not stored):
+  // the host's own domain name, or "localhost" when it has none.
+  std::string ContactDomain;
 
   bool operator==(const EmailSettings&) const = default;
 };
