@@ -46,13 +46,13 @@ class PortMapFtpE2eTest : public ::testing::Test {
     return fd;
   }
 
-  qlm::test::EngineUnderTest engine_{"127.0.0.188"};
+  qlm::test::EngineUnderTest engine_{"127.0.0.208"};
   std::unique_ptr<CFtpServerProcess> server_;
   uint16_t port_ = 0;
 };
 
 TEST_F(PortMapFtpE2eTest, FtplibStoresAndRetrievesOneMebibyteInActiveMode) {
-  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.189"));
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.209"));
   const std::string upload = engine_.Folder() + "/upload.bin";
   const std::string retrieved = engine_.Folder() + "/retrieved.bin";
   const std::string bytes = RandomBytes(1 << 20);
@@ -69,7 +69,7 @@ TEST_F(PortMapFtpE2eTest, FtplibStoresAndRetrievesOneMebibyteInActiveMode) {
 }
 
 TEST_F(PortMapFtpE2eTest, PasvAndBadPortsAreRefused) {
-  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.190"));
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.210"));
   const int fd = LoggedOn();
   SendText(fd, "PASV\r\n");
   EXPECT_EQ(ReadLine(fd), "502 Command not implemented\r\n");
@@ -86,7 +86,7 @@ TEST_F(PortMapFtpE2eTest, PasvAndBadPortsAreRefused) {
 
 TEST_F(PortMapFtpE2eTest, DataConnectionFromAnotherPortIsRefusedWithItsRecord) {
   // This server's active connections leave from any port, not 20.
-  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.191", 0));
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.211", 0));
   const int fd = LoggedOn();
   uint16_t data_port = 0;
   const int data_listener = qlm::test::ListenTcp("127.0.0.1", &data_port);
@@ -94,13 +94,13 @@ TEST_F(PortMapFtpE2eTest, DataConnectionFromAnotherPortIsRefusedWithItsRecord) {
                    std::to_string(data_port & 0xff) + "\r\n");
   EXPECT_EQ(ReadLine(fd).substr(0, 4), "200 ");
   SendText(fd, "LIST\r\n");
-  EXPECT_TRUE(engine_.WaitForLog("ERR   Receiving data connection from other server (127.0.0.191:"));
+  EXPECT_TRUE(engine_.WaitForLog("ERR   Receiving data connection from other server (127.0.0.211:"));
   ::close(data_listener);
   ::close(fd);
 }
 
 TEST_F(PortMapFtpE2eTest, EngineStopEndsAnOpenSessionAtOnce) {
-  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.192"));
+  ASSERT_NO_FATAL_FAILURE(Start("127.0.0.212"));
   const int fd = LoggedOn();
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(engine_.Stop(), 0);

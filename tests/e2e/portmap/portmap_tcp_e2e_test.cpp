@@ -48,7 +48,7 @@ std::string EchoThrough(const std::string& ip, uint16_t port, const std::string&
 
 TEST(PortMapTcpE2eTest, RelaysOneMebibyteBothWaysAndPassesTheHalfCloseOn) {
   CTcpEcho echo;
-  EngineUnderTest engine("127.0.0.181");
+  EngineUnderTest engine("127.0.0.201");
   const uint16_t first = engine.FreeTcpPort();
   const uint16_t second = engine.FreeTcpPort();
   // One mapping, two listen entries: the first entry's values serve both.
@@ -73,7 +73,7 @@ TEST(PortMapTcpE2eTest, RelaysOneMebibyteBothWaysAndPassesTheHalfCloseOn) {
 
 TEST(PortMapTcpE2eTest, ClientFromAnotherSourcePortIsRefused) {
   CTcpEcho echo;
-  EngineUnderTest engine("127.0.0.182");
+  EngineUnderTest engine("127.0.0.202");
   const uint16_t port = engine.FreeTcpPort();
   const uint16_t allowed = FreeTcpPort("127.0.0.1");
   engine.AddStoreText(PortMapStoreText({.name = "game", .listen = engine.Ip() + ":" + std::to_string(port),
@@ -104,7 +104,7 @@ TEST(PortMapTcpE2eTest, ClientFromAnotherSourcePortIsRefused) {
 }
 
 TEST(PortMapTcpE2eTest, UnresolvableDestinationFailsTheConnectionNotTheStart) {
-  EngineUnderTest engine("127.0.0.183");
+  EngineUnderTest engine("127.0.0.203");
   const uint16_t port = engine.FreeTcpPort();
   engine.AddStoreText(PortMapStoreText({.name = "gone", .listen = engine.Ip() + ":" + std::to_string(port),
                                         .remote_server = "no-such-host.invalid", .remote_port = 80}));
@@ -122,7 +122,7 @@ TEST(PortMapTcpE2eTest, EveryOneOf200ListenersIsServed) {
       ::send(fd, &byte, 1, MSG_NOSIGNAL);
     }
   });
-  EngineUnderTest engine("127.0.0.184");
+  EngineUnderTest engine("127.0.0.204");
   std::vector<uint16_t> ports;
   for (int i = 0; i < 200; ++i) {
     ports.push_back(engine.FreeTcpPort());

@@ -26,7 +26,7 @@ std::string Received(int fd, int timeout_ms = 5000) {
 
 TEST(PortMapUdpE2eTest, ReturnMessageReachesItsOwnClientFromTheMappingsPort) {
   CUdpEcho echo;
-  EngineUnderTest engine("127.0.0.185");
+  EngineUnderTest engine("127.0.0.205");
   const uint16_t port = engine.FreeUdpPort();
   engine.AddStoreText(PortMapStoreText({.name = "quake", .listen = engine.Ip() + ":" + std::to_string(port),
                                         .transport = "udp", .remote_port = echo.port(), .bi_udp = true}));
@@ -48,7 +48,7 @@ TEST(PortMapUdpE2eTest, SilentDestinationEndsTheWorkerWithoutAReply) {
   // The destination takes datagrams and never answers.
   CScopedFd silent(UdpSocket("127.0.0.1", 0));
   const uint16_t silent_port = LocalPort(silent.Get());
-  EngineUnderTest engine("127.0.0.186");
+  EngineUnderTest engine("127.0.0.206");
   engine.SetEnvironment("QUILLMAR_TIMEOUTS", "portmap.return_wait=300");
   engine.SetActivity(false, 1);  // one worker at a time: the next waits for its slot
   const uint16_t port = engine.FreeUdpPort();
@@ -72,7 +72,7 @@ TEST(PortMapUdpE2eTest, SilentDestinationEndsTheWorkerWithoutAReply) {
 
 TEST(PortMapUdpE2eTest, DatagramFromAnotherSourcePortIsDroppedWithItsRecord) {
   CUdpEcho echo;
-  EngineUnderTest engine("127.0.0.187");
+  EngineUnderTest engine("127.0.0.207");
   const uint16_t port = engine.FreeUdpPort();
   engine.AddStoreText(PortMapStoreText({.name = "game", .listen = engine.Ip() + ":" + std::to_string(port),
                                         .transport = "udp", .remote_port = echo.port(),
