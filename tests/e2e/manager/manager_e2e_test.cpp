@@ -225,7 +225,7 @@ TEST_F(ManagerE2eTest, ASecondManagerIsRefused) {
   }, seconds(20)));
   // The box is up for a moment before it answers itself.
   Screenshot("second_manager_refused");
-  EXPECT_EQ(second.Wait(seconds(20)), std::optional<int>(1));
+  EXPECT_EQ(second.Wait(seconds(20)), std::optional<int>(1)) << second.Stderr();
   EXPECT_NE(second.Stderr().find("You have Quillmar Manager started already"), std::string::npos);
   // The first one goes on untouched.
   EXPECT_TRUE(manager_->Process().Running());
