@@ -31,7 +31,7 @@ class CProtocolHarness {
 
  private:
   const engine::StreamProtocol& entry_;
-  engine::CListenerRecord daemon_;
+  engine::DaemonRecord daemon_;  // as the dispatcher hands stream daemons
   int listener_ = -1;
   uint16_t port_ = 0;
   std::atomic<int> started_{0};
