@@ -131,7 +131,10 @@ TEST(PortMapTcpE2eTest, EveryOneOf200ListenersIsServed) {
                                           .remote_port = echo.Port()}));
   }
   ASSERT_TRUE(engine.Start());
-  ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), ports.back()); }));
+  // The store lists mappings by name, so "map99" opens after "map199": wait for each one.
+  for (const uint16_t port : ports) {
+    ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), port); })) << port;
+  }
   int served = 0;
   for (const uint16_t port : ports) {
     CScopedFd fd(ConnectTcp(engine.Ip(), port));
