@@ -2,11 +2,15 @@
 // non-waiting receive per ready socket, each chunk written completely before
 // the next wait. Chunks go socket -> pipe -> socket (splice) so the bytes are
 // never copied through the process; where the kernel cannot splice, through
-// a buffer of the process.
+// a buffer of the process, allocated only then: an idle relay holds no buffer
+// and keeps its thread's stack shallow.
 #include "engine/socks_pump.h"
 
 #include <poll.h>
 
+#include <memory>
+
+#include "engine/stack_trim.h"
 #include "net/blocking_socket_exception.h"
 #include "net/wait_set.h"
 #include "net/winsock_errors.h"
@@ -37,7 +41,7 @@ CSocksPump::CSocksPump(net::CBlockingSocket* in, net::CBlockingSocket* out,
     : in_(in), out_(out), write_timeout_(write_timeout) {}
 
 void CSocksPump::Pump(net::Timeout idle) {
-  char buffer[kChunkSize];
+  ReleaseIdleStack();  // a relay may wait for hours
   bool in_open = true;
   bool out_open = true;
   while (in_open || out_open) {
@@ -61,16 +65,15 @@ void CSocksPump::Pump(net::Timeout idle) {
         break;
     }
     if (in_open && set.Ready(in_index, POLLIN)) {
-      in_open = RelayChunk(*in_, *out_, bytes_in_, kReceiveIn, in_pipe_, buffer, kChunkSize);
+      in_open = RelayChunk(*in_, *out_, bytes_in_, kReceiveIn, in_pipe_);
     }
     if (out_open && set.Ready(out_index, POLLIN)) {
-      out_open = RelayChunk(*out_, *in_, bytes_out_, kReceiveOut, out_pipe_, buffer, kChunkSize);
+      out_open = RelayChunk(*out_, *in_, bytes_out_, kReceiveOut, out_pipe_);
     }
   }
 }
 
-int CSocksPump::ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, char* buffer,
-                             int size, int* error) {
+int CSocksPump::ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, int* error) {
   if (splice_ && pipe.Open()) {
     const int got = from.ReceiveIntoPipe(pipe, kSpliceChunkSize, error);
     if (got >= 0 || *error != net::WSAEINVAL) {
@@ -78,14 +81,17 @@ int CSocksPump::ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, 
     }
     splice_ = false;  // not a socket the kernel splices: copy from now on
   }
-  return from.ReceiveNow(buffer, size, error);
+  if (!buffer_) {
+    buffer_ = std::make_unique<char[]>(kChunkSize);
+  }
+  return from.ReceiveNow(buffer_.get(), kChunkSize, error);
 }
 
 bool CSocksPump::RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to,
-                            uint32_t& counter, const char* receive_failure,
-                            net::CRelayPipe& pipe, char* buffer, int size) {
+                            uint64_t& counter, const char* receive_failure,
+                            net::CRelayPipe& pipe) {
   int error = 0;
-  const int got = ReceiveChunk(from, pipe, buffer, size, &error);
+  const int got = ReceiveChunk(from, pipe, &error);
   if (got < 0) {
     if (error == net::WSAEWOULDBLOCK || error == net::WSAEINTR) {
       return true;  // nothing there after all; wait again
@@ -100,12 +106,12 @@ bool CSocksPump::RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to
     EndDirection(from, to);
     return false;
   }
-  counter += static_cast<uint32_t>(got);
+  counter += static_cast<uint64_t>(got);
   try {
     if (pipe.Pending() > 0) {
       to.SendAllFromPipe(pipe, write_timeout_);
     } else {
-      to.SendAll(buffer, got, write_timeout_);
+      to.SendAll(buffer_.get(), got, write_timeout_);
     }
   } catch (const net::CBlockingSocketException& e) {
     if (e.ErrorCode() != net::WSAECONNRESET) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "net/blocking_socket.h"
 #include "net/relay_pipe.h"
@@ -36,31 +37,33 @@ class CSocksPump {
   // whatever a write throws other than a reset.
   void Pump(net::Timeout idle);
 
-  // Bytes received from `in` (and written to `out`).
-  uint32_t BytesIn() const { return bytes_in_; }
+  // Bytes received from `in` (and written to `out`). 64 bits: a long
+  // download passes 4 GiB.
+  uint64_t BytesIn() const { return bytes_in_; }
   // Bytes received from `out` (and written to `in`).
-  uint32_t BytesOut() const { return bytes_out_; }
+  uint64_t BytesOut() const { return bytes_out_; }
 
  private:
   // Moves one chunk from `from` to `to`; false once that direction has ended.
   // Through the direction's pipe while the kernel can splice, else through
-  // `buffer`.
-  bool RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to, uint32_t& counter,
-                  const char* receive_failure, net::CRelayPipe& pipe, char* buffer, int size);
-  // One receive into the pipe or the buffer: >0 bytes, 0 end, -1 *error.
-  int ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, char* buffer, int size,
-                   int* error);
+  // the copy buffer.
+  bool RelayChunk(net::CBlockingSocket& from, net::CBlockingSocket& to, uint64_t& counter,
+                  const char* receive_failure, net::CRelayPipe& pipe);
+  // One receive into the pipe or the copy buffer: >0 bytes, 0 end, -1 *error.
+  int ReceiveChunk(net::CBlockingSocket& from, net::CRelayPipe& pipe, int* error);
 
   net::CBlockingSocket* in_;
   net::CBlockingSocket* out_;
   net::Timeout write_timeout_;
-  uint32_t bytes_in_ = 0;
-  uint32_t bytes_out_ = 0;
+  uint64_t bytes_in_ = 0;
+  uint64_t bytes_out_ = 0;
   // One pipe per direction, opened at its first byte; splicing stops for
   // good once the kernel refuses it for these sockets.
   net::CRelayPipe in_pipe_;
   net::CRelayPipe out_pipe_;
   bool splice_ = true;
+  // The copy buffer, made at the first chunk the kernel would not splice.
+  std::unique_ptr<char[]> buffer_;
 };
 
 }  // namespace qlm::engine

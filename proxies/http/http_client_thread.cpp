@@ -8,6 +8,7 @@
 #include "engine/activity_log.h"
 #include "engine/connection_worker.h"
 #include "engine/socks_pump.h"
+#include "engine/stack_trim.h"
 #include "net/winsock_errors.h"
 #include "proxies/http/ftp_gateway.h"
 #include "proxies/http/header_fields.h"
@@ -104,7 +105,11 @@ bool CHttpConnection::ServeOneRequest() {
     return false;
   }
   // A request that came along with the last one is served at once.
-  return client_.Buffer().Count() > 0 || client_.WaitReadable(config_.timeouts.keep_alive_wait);
+  if (client_.Buffer().Count() > 0) {
+    return true;
+  }
+  engine::ReleaseIdleStack();  // a keep-alive browser may stay quiet a long time
+  return client_.WaitReadable(config_.timeouts.keep_alive_wait);
 }
 
 void CHttpConnection::ForwardHttp(const std::string& line) {
