@@ -120,6 +120,12 @@ class CBlockingSocket {
   // SendAll.
   int ReceiveIntoPipe(CRelayPipe& pipe, size_t max, int* error);
   void SendAllFromPipe(CRelayPipe& pipe, Timeout timeout);
+  // The waiting form, as Receive: waits (+S) up to `timeout` for input, then
+  // moves what is there, up to `max` bytes, into the pipe. The count; 0 at
+  // the end of the stream, on a failed wait or the stop; -1 where the kernel
+  // cannot splice this socket (nothing moved); throws as Receive on the
+  // time-out or a receive error.
+  int ReceiveIntoPipe(CRelayPipe& pipe, size_t max, Timeout timeout);
 #endif
   // shutdown() of one direction; errors (already shut, reset) are ignored.
   void ShutdownReceive();

@@ -258,6 +258,33 @@ int CBlockingSocket::ReceiveIntoPipe(CRelayPipe& pipe, size_t max, int* error) {
   return static_cast<int>(got);
 }
 
+int CBlockingSocket::ReceiveIntoPipe(CRelayPipe& pipe, size_t max, Timeout timeout) {
+  const Clock::time_point start = Clock::now();
+  for (;;) {
+    int error = 0;
+    switch (WaitSelf(POLLIN, Remaining(timeout, start), &error)) {
+      case CWaitSet::Result::kTimedOut:
+        throw CBlockingSocketException(kReceiveTimeout, 0, kOtherTimeout);
+      case CWaitSet::Result::kError:
+      case CWaitSet::Result::kShutdown:
+        return 0;
+      case CWaitSet::Result::kReady:
+        break;
+    }
+    const ssize_t got = pipe.FillFrom(handle_, max);
+    if (got >= 0) {
+      return static_cast<int>(got);
+    }
+    const int err = WSAGetLastError();
+    if (err == WSAEINVAL) {
+      return -1;
+    }
+    if (err != WSAEWOULDBLOCK && err != WSAEINTR) {
+      throw CBlockingSocketException(kReceiveError, err);
+    }
+  }
+}
+
 void CBlockingSocket::SendAllFromPipe(CRelayPipe& pipe, Timeout timeout) {
   auto wait = [](const CBlockingSocket& s, Timeout t, int* e) { return s.WaitSelf(POLLOUT, t, e); };
   while (pipe.Pending() > 0) {

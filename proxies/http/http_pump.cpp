@@ -1,8 +1,10 @@
 // One response: head reading in rounds, status line and connection fields
 // rewritten, interim responses, the body by its kind, and relay until close.
 #include "proxies/http/http_pump.h"
+
 #include "proxies/http/http_texts.h"
 
+#include "net/relay_pipe.h"
 #include "net/wait_set.h"
 #include "net/winsock_errors.h"
 #include "proxies/http/connection_fields.h"
@@ -145,6 +147,11 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
   const net::Timeout round = config_.timeouts.response_round;
   int rounds = RoundsOf(timeout, round);
   char piece[kPumpPiece];
+  // Past the first kSpliceFrom bytes the body goes through a pipe, never
+  // through the process; the copy path stays where the kernel cannot splice.
+  int64_t copied = 0;
+  net::CRelayPipe pipe;
+  bool splice = true;
   for (;;) {
     out->FlushBeforeWaitingOn(server_);
     net::CWaitSet waits;
@@ -164,6 +171,28 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
     if (!waits.Ready(index, POLLIN)) {
       continue;
     }
+    if (splice && copied >= kSpliceFrom && pipe.Open()) {
+      out->Flush();
+      int error = 0;
+      const int moved = server_.ReceiveIntoPipe(pipe, kSplicePiece, &error);
+      if (moved > 0) {
+        client_.SendAllFromPipe(pipe, out->SendTimeout());
+        continue;
+      }
+      if (moved == 0) {
+        return;
+      }
+      if (error == net::WSAEWOULDBLOCK || error == net::WSAEINTR) {
+        continue;
+      }
+      if (error == net::WSAECONNRESET || error == net::WSAENETRESET) {
+        return;
+      }
+      if (error != net::WSAEINVAL) {
+        throw net::CBlockingSocketException(kTextRecvFailed, error);
+      }
+      splice = false;  // not a socket the kernel splices: copy from now on
+    }
     int received = 0;
     try {
       received = server_.Receive(piece, sizeof(piece), round);
@@ -176,6 +205,7 @@ void CHttpPump::RelayUntilClose(net::Timeout timeout, CPendingOutput* out) {
     if (received <= 0) {
       return;
     }
+    copied += received;
     out->Add(std::string_view(piece, static_cast<size_t>(received)));
   }
 }

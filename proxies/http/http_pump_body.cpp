@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "net/blocking_socket_exception.h"
+#include "net/relay_pipe.h"
 #include "proxies/http/head_reader.h"
 #include "proxies/http/header_fields.h"
 #include "proxies/http/http_pump.h"
@@ -70,6 +71,37 @@ uint64_t RelayChunks(CHttpBlockingSocket& from, CPendingOutput& to, net::Timeout
   }
 }
 
+// The rest of a long body through a pipe (what is queued goes first). False,
+// with nothing moved, where the kernel cannot splice these sockets.
+bool SpliceLength(CHttpBlockingSocket& from, CPendingOutput& to, int64_t& length,
+                  net::Timeout receive_timeout, const char* failure) {
+  net::CRelayPipe pipe;
+  if (!pipe.Open()) {
+    return false;
+  }
+  to.Flush();
+  while (length > 0) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(length, kSplicePiece));
+    int received = 0;
+    try {
+      received = from.ReceiveIntoPipe(pipe, want, receive_timeout);
+    } catch (const net::CBlockingSocketException& e) {
+      if (e.OtherErrorCode() != net::kOtherTimeout) {
+        throw;
+      }
+    }
+    if (received < 0) {
+      return false;
+    }
+    if (received == 0) {
+      throw net::CBlockingSocketException(failure, 0, net::kOtherExactFailed);
+    }
+    length -= received;
+    to.Socket().SendAllFromPipe(pipe, to.SendTimeout());
+  }
+  return true;
+}
+
 }  // namespace
 
 void RelayLength(CHttpBlockingSocket& from, CPendingOutput& to, int64_t length,
@@ -83,6 +115,9 @@ void RelayLength(CHttpBlockingSocket& from, CPendingOutput& to, int64_t length,
     to.Add(std::string_view(buffer.Data(), buffered));
     buffer.Consume(buffered);
     length -= static_cast<int64_t>(buffered);
+  }
+  if (length >= kSpliceFrom && SpliceLength(from, to, length, receive_timeout, failure)) {
+    return;
   }
   char piece[kPumpPiece];
   while (length > 0) {

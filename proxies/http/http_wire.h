@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,11 @@ inline constexpr size_t kHeadBlockLimit = 65536;       // a whole head must fit 
 inline constexpr size_t kChunkLineLimit = 512;         // chunk-size line buffer
 inline constexpr size_t kTrailerLimit = 65536;         // trailer line buffer
 inline constexpr size_t kPumpPiece = 4096;             // bodies move in pieces of this
+// A body with this much still to come moves socket -> pipe -> socket without
+// passing through the process (splice), in pieces of kSplicePiece. Below it,
+// the copy path gathers head and body into one send.
+inline constexpr int64_t kSpliceFrom = 65536;
+inline constexpr size_t kSplicePiece = 65536;
 inline constexpr size_t kShortTextLimit = 15;          // method, scheme, version, words
 
 // Scheme codes of the request URI (names compared ignoring case).

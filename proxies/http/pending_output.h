@@ -24,6 +24,7 @@ class CPendingOutput {
   // read will not wait, so more can join the same send.
   void FlushBeforeWaitingOn(net::CBlockingSocket& from);
   net::CBlockingSocket& Socket() { return to_; }
+  net::Timeout SendTimeout() const { return timeout_; }
 
  private:
   static constexpr size_t kFlushAt = 65536;
