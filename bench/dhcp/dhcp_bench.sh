@@ -72,7 +72,9 @@ env "${env_store[@]}" "$build/bin/qlmreg" import "$work/store.reg" >/dev/null
 env "${env_store[@]}" ip netns exec "$srv" "$build/bin/qlmsvr" -debug >/dev/null 2>&1 &
 pid=$!
 wait_bound
-echo "quillmar: $(measure)"
+result=$(measure)
+echo "quillmar: $result"
+echo "@row|DHCP DISCOVER-OFFER-REQUEST-ACK|qlmsvr|$(awk '{print $(NF-1)}' <<<"$result")|exchanges/s"
 kill "$pid"; wait "$pid" 2>/dev/null || true; pid=""
 
 network
@@ -81,4 +83,6 @@ ip netns exec "$srv" dnsmasq -k --port=0 --no-ping --interface="bs$tag" --bind-i
   --dhcp-leasefile="$work/dnsmasq.leases" --pid-file="$work/dnsmasq.pid" >/dev/null 2>&1 &
 pid=$!
 wait_bound
-echo "dnsmasq:  $(measure)"
+result=$(measure)
+echo "dnsmasq:  $result"
+echo "@row|DHCP DISCOVER-OFFER-REQUEST-ACK|dnsmasq|$(awk '{print $(NF-1)}' <<<"$result")|exchanges/s"

@@ -80,11 +80,13 @@ wait_dns() {
 }
 
 # dnsperf from 127.0.0.9 (a query from the engine's own 127.0.0.1 is dropped).
-perf() {
+perf() {  # server port label work row-server
   in_ns dnsperf -s "$1" -p "$2" -a 127.0.0.9 -d "$work/queries" -l "$seconds" -c 10 -t 2 2>&1 |
     awk -v label="$3" '/Queries per second/ {qps=$4} /Queries lost/ {lost=$3 " " $4}
                        /Response codes/ {sub(/.*Response codes: */, ""); codes=$0}
-                       END {printf "%-36s %10.0f q/s   lost %s   %s\n", label, qps, lost, codes}'
+                       END {printf "%-36s %10.0f q/s   lost %s   %s\n", label, qps, lost, codes;
+                            printf "@row|%s|%s|%.0f|q/s\n", work, server, qps}' \
+        work="$4" server="$5"
 }
 
 # The upstream of the relayed runs.
@@ -95,22 +97,22 @@ wait_dns 127.0.0.53 53
 
 echo "DNS relay, $seconds s per run, 10 dnsperf clients, $names names"
 start_engine 0 ""
-perf 127.0.0.2 5300 "qlmsvr local answers"
+perf 127.0.0.2 5300 "qlmsvr local answers" "DNS local answers" qlmsvr
 stop_engine
 ip netns exec "$ns" dnsmasq -k --no-resolv --no-hosts --addn-hosts="$work/names" --listen-address=127.0.0.3 \
   --bind-interfaces --port=5300 --cache-size=10000 >/dev/null 2>&1 &
 pids+=($!)
 wait_dns 127.0.0.3 5300
-perf 127.0.0.3 5300 "dnsmasq local answers (hosts file)"
+perf 127.0.0.3 5300 "dnsmasq local answers (hosts file)" "DNS local answers" dnsmasq
 
 start_engine 1 127.0.0.53
-perf 127.0.0.2 5300 "qlmsvr relayed"
+perf 127.0.0.2 5300 "qlmsvr relayed" "DNS relayed" qlmsvr
 stop_engine
 ip netns exec "$ns" dnsmasq -k --no-resolv --no-hosts --server=127.0.0.53 --listen-address=127.0.0.4 \
   --bind-interfaces --port=5300 --cache-size=0 >/dev/null 2>&1 &
 pids+=($!)
 wait_dns 127.0.0.4 5300
-perf 127.0.0.4 5300 "dnsmasq relayed (cache off)"
+perf 127.0.0.4 5300 "dnsmasq relayed (cache off)" "DNS relayed" dnsmasq
 
 # Workers waiting on a silent server (127.0.0.99: nobody listens).
 start_engine 1 127.0.0.99

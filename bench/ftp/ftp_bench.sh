@@ -127,15 +127,19 @@ fetch() {
 }
 active=(-P 127.0.0.1 --disable-eprt)
 
+row() {  # label server value
+  printf '%-28s %10s\n' "$1" "$3"
+  printf '@row|%s|%s|%s|%s\n' "FTP $mib MiB RETR" "$2" "$3" "MiB/s"
+}
 printf '%-28s %10s\n' "path ($mib MiB RETR)" "MiB/s"
-printf '%-28s %10s\n' "direct (active)" "$(fetch "${active[@]}" "ftp://$user:$password@$server_ip/big.bin")"
-printf '%-28s %10s\n' "qlmsvr FTP proxy (active)" \
+row "direct (active)" direct "$(fetch "${active[@]}" "ftp://$user:$password@$server_ip/big.bin")"
+row "qlmsvr FTP proxy (active)" "qlmsvr FTP" \
   "$(fetch "${active[@]}" --user "$user@$server_ip:$password" "ftp://$engine_ip:$ftp_port/big.bin")"
 if [ -n "$suite_port" ]; then
-  printf '%-28s %10s\n' "ftp-proxy (active)" \
+  row "ftp-proxy (active)" ftp-proxy \
     "$(fetch "${active[@]}" --user "$user@$server_ip:$password" "ftp://$suite_ip:$suite_port/big.bin")"
 fi
-printf '%-28s %10s\n' "qlmsvr HTTP FTP gateway" \
+row "qlmsvr HTTP FTP gateway" "qlmsvr gateway" \
   "$(fetch -x "http://$engine_ip:$http_port" "ftp://$user:$password@$server_ip/big.bin")"
-printf '%-28s %10s\n' "squid FTP gateway" \
+row "squid FTP gateway" "squid gateway" \
   "$(fetch -x "http://$squid_ip:$squid_port" "ftp://$user:$password@$server_ip/big.bin")"

@@ -52,10 +52,15 @@ env "${store_env[@]}" "$build/bin/qlmsvr" -debug > "$work/engine.out" 2>&1 &
 pids+=($!)
 bench_wait_port "$proxy_port"
 
+row() {  # label server bytes seconds MiB/s
+  printf '%-22s %12s %9s %9s\n' "$1" "$3" "$4" "$5"
+  printf '@row|%s|%s|%s|%s\n' "POP3 RETR" "$2" "$5" "MiB/s"
+}
 printf '%-22s %12s %9s %9s\n' "path" "bytes" "seconds" "MiB/s"
-printf '%-22s %12s %9s %9s\n' "direct" $("$python" "$tool" retr 127.0.0.1 "$server_port" alice)
-printf '%-22s %12s %9s %9s\n' "quillmar (qlmsvr)" \
-  $("$python" "$tool" retr 127.0.0.1 "$proxy_port" "alice#127.0.0.1")
+# shellcheck disable=SC2046
+row "direct" direct $("$python" "$tool" retr 127.0.0.1 "$server_port" alice)
+# shellcheck disable=SC2046
+row "quillmar (qlmsvr)" qlmsvr $("$python" "$tool" retr 127.0.0.1 "$proxy_port" "alice#127.0.0.1")
 
 if command -v perdition.pop3 > /dev/null || command -v perdition > /dev/null; then
   perdition_port=$(bench_free_port)
@@ -67,8 +72,8 @@ if command -v perdition.pop3 > /dev/null || command -v perdition > /dev/null; th
     > "$work/perdition.out" 2>&1 &
   pids+=($!)
   if bench_wait_port "$perdition_port"; then
-    printf '%-22s %12s %9s %9s\n' "perdition" \
-      $("$python" "$tool" retr 127.0.0.1 "$perdition_port" alice)
+    # shellcheck disable=SC2046
+    row "perdition" perdition $("$python" "$tool" retr 127.0.0.1 "$perdition_port" alice)
   else
     echo "perdition did not start: $(head -3 "$work/perdition.out")"
   fi

@@ -80,12 +80,17 @@ for name_port in "direct:$sink_tcp" "qlmsvr:$qlm_tcp" "rinetd:$rinetd_port" \
                  "redir:$redir_port" "haproxy:$haproxy_port"; do
   name=${name_port%%:*}
   port=${name_port#*:}
-  printf '%-9s %16s %18s\n' "$name" "$("$client" throughput "$port" "$mib")" \
-    "$("$client" setup "$port" "$setup_seconds")"
+  mibs=$("$client" throughput "$port" "$mib")
+  rate=$("$client" setup "$port" "$setup_seconds")
+  printf '%-9s %16s %18s\n' "$name" "$mibs" "$rate"
+  printf '@row|%s|%s|%s|%s\n' "TCP mapping stream $mib MiB" "$name" "$mibs" "MiB/s"
+  printf '@row|%s|%s|%s|%s\n' "TCP mapping connections" "$name" "${rate%% *}" "per s"
 done
 printf '\n%-9s %22s\n' forwarder "UDP round trips per s"
 for name_port in "direct:$sink_udp" "qlmsvr:$qlm_udp" "socat:$socat_port"; do
   name=${name_port%%:*}
   port=${name_port#*:}
-  printf '%-9s %22s\n' "$name" "$("$client" datagrams "$port" "$setup_seconds")"
+  trips=$("$client" datagrams "$port" "$setup_seconds")
+  printf '%-9s %22s\n' "$name" "$trips"
+  printf '@row|%s|%s|%s|%s\n' "UDP mapping round trips" "$name" "${trips%% *}" "per s"
 done

@@ -46,7 +46,8 @@ client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }
 socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 command: connect }
 CONF
 danted -f "$work/danted.conf" -p "$work/danted.pid" -N 2 > "$work/danted.out" 2>&1 &
-pids+=($!)
+dante_pid=$!
+pids+=("$dante_pid")
 
 micro_port=$(bench_free_port)
 microsocks -i 127.0.0.1 -p "$micro_port" > "$work/microsocks.out" 2>&1 &
@@ -54,24 +55,42 @@ pids+=($!)
 
 bench_wait_port "$engine_port"; bench_wait_port "$dante_port"; bench_wait_port "$micro_port"
 servers=("direct:0" "qlmsvr:$engine_port" "dante:$dante_port" "microsocks:$micro_port")
+server_pids() {  # name -> the processes doing its work
+  case $1 in
+    qlmsvr) echo "$engine_pid" ;;
+    dante) echo "$dante_pid $(pgrep -P "$dante_pid" | tr '\n' ' ')" ;;
+    microsocks) pgrep -f "microsocks -i 127.0.0.1 -p $micro_port" | tr '\n' ' ' ;;
+  esac
+}
 
-printf '%-11s %16s %18s\n' server "stream MiB/s" "CONNECTs per s"
+printf '%-11s %16s %14s %18s\n' server "stream MiB/s" "CPU-s/GiB" "CONNECTs per s"
 for name_port in "${servers[@]}"; do
   name=${name_port%%:*}
   port=${name_port#*:}
-  mibs=$("$client" throughput "$port" "$mib")
+  cpu="-"
   if [ "$port" = 0 ]; then
-    rate=$("$client" setup 0 "$setup_seconds")
+    mibs=$("$client" throughput "$port" "$mib")
   else
-    rate=$("$client" setup "$port" "$setup_seconds")
+    read -ra busy <<<"$(server_pids "$name")"
+    before=$(bench_cpu_seconds "${busy[@]}")
+    mibs=$("$client" throughput "$port" "$mib")
+    after=$(bench_cpu_seconds "${busy[@]}")
+    cpu=$(awk -v a="$after" -v b="$before" -v m="$mib" 'BEGIN {printf "%.2f", (a - b) * 1024 / m}')
+    bench_row "SOCKS5 stream CPU-s per GiB" "$name" "$cpu" "CPU-s/GiB"
   fi
-  printf '%-11s %16s %18s\n' "$name" "$mibs" "$rate"
+  rate=$("$client" setup "$port" "$setup_seconds")
+  printf '%-11s %16s %14s %18s\n' "$name" "$mibs" "$cpu" "$rate"
+  bench_row "SOCKS5 stream ${mib} MiB" "$name" "$mibs" "MiB/s"
+  bench_row "SOCKS5 CONNECT set-ups" "$name" "${rate%% *}" "per s"
 done
 
 report_rss() {  # name port pid
   local idle_rss held_rss held
-  idle_rss=$(awk '/VmRSS/ {print $2}' "/proc/$3/status")
+  idle_rss=$(bench_rss_kib "$3")
   read -r held_rss held <<<"$("$client" hold "$2" "$hold" "$3")"
   echo "$1 VmRSS: ${idle_rss} KiB idle, ${held_rss} KiB holding ${held} idle SOCKS connections"
+  bench_row "SOCKS5 idle session ($hold held)" "$1" \
+    "$(awk -v h="$held_rss" -v i="$idle_rss" -v n="$held" 'BEGIN {printf "%.1f", (h - i) / n}')" "KiB"
 }
 report_rss qlmsvr "$engine_port" "$engine_pid"
+report_rss microsocks "$micro_port" "$(server_pids microsocks | awk '{print $1}')"

@@ -4,6 +4,12 @@
 //   setup PROXY_PORT SECONDS       SOCKS 5 CONNECT set-ups (and closes) per second
 //   hold PROXY_PORT COUNT PID      COUNT idle relayed connections, then the
 //                                  server's VmRSS in KiB
+//   keepalive PROXY_PORT COUNT PID ORIGIN_PORT
+//                                  COUNT idle keep-alive HTTP clients, each
+//                                  after one GET of /length/1k.bin from the
+//                                  origin, then the server's VmRSS in KiB
+// PROXY_PORT written "http:PORT" opens each connection as an HTTP CONNECT
+// tunnel through an HTTP proxy instead of a SOCKS 5 CONNECT.
 // Prints one number. Everything on 127.0.0.1.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -87,8 +93,39 @@ int Socks5Connect(uint16_t proxy, uint16_t target) {
   return fd;
 }
 
+// HTTP CONNECT to 127.0.0.1:target through the proxy; -1 unless it answers 200.
+int HttpConnect(uint16_t proxy, uint16_t target) {
+  const int fd = ConnectLoopback(proxy);
+  if (fd < 0) {
+    return -1;
+  }
+  const std::string where = "127.0.0.1:" + std::to_string(target);
+  const std::string request = "CONNECT " + where + " HTTP/1.1\r\nHost: " + where + "\r\n\r\n";
+  std::string answer;
+  uint8_t byte = 0;
+  bool ok = send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size());
+  // Byte by byte up to the blank line: nothing of the tunnel is read early.
+  while (ok && answer.size() < 4096 &&
+         (answer.size() < 4 || answer.compare(answer.size() - 4, 4, "\r\n\r\n") != 0)) {
+    ok = ReadExact(fd, &byte, 1);
+    answer.push_back(static_cast<char>(byte));
+  }
+  if (!ok || (answer.compare(0, 12, "HTTP/1.1 200") != 0 &&
+              answer.compare(0, 12, "HTTP/1.0 200") != 0)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool g_http_connect = false;
+
 int Open(uint16_t proxy, uint16_t target) {
-  return proxy == 0 ? ConnectLoopback(target) : Socks5Connect(proxy, target);
+  if (proxy == 0) {
+    return ConnectLoopback(target);
+  }
+  return g_http_connect ? HttpConnect(proxy, target) : Socks5Connect(proxy, target);
 }
 
 int Throughput(uint16_t proxy, size_t mib) {
@@ -198,6 +235,7 @@ int Hold(uint16_t proxy, int count, const std::string& pid) {
     }
     clients.push_back(fd);
   }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the workers settle
   const long rss = VmRssKiB(pid);
   std::printf("%ld %zu\n", rss, clients.size());
   for (int fd : clients) {
@@ -212,6 +250,58 @@ int Hold(uint16_t proxy, int count, const std::string& pid) {
   return clients.size() == static_cast<size_t>(count) ? 0 : 1;
 }
 
+// One keep-alive GET of the 1 KiB object through the HTTP proxy; the
+// connection stays open. -1 on failure.
+int KeepAliveGet(uint16_t proxy, uint16_t origin) {
+  const int fd = ConnectLoopback(proxy);
+  if (fd < 0) {
+    return -1;
+  }
+  const std::string request = "GET http://127.0.0.1:" + std::to_string(origin) +
+                              "/length/1k.bin HTTP/1.1\r\nHost: 127.0.0.1:" +
+                              std::to_string(origin) + "\r\nConnection: keep-alive\r\n\r\n";
+  std::string answer;
+  char buffer[4096];
+  size_t need = std::string::npos;
+  bool ok = send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size());
+  while (ok && (need == std::string::npos || answer.size() < need)) {
+    pollfd p{fd, POLLIN, 0};
+    const ssize_t got = poll(&p, 1, 10000) > 0 ? recv(fd, buffer, sizeof(buffer), 0) : -1;
+    ok = got > 0;
+    if (ok) {
+      answer.append(buffer, static_cast<size_t>(got));
+      const size_t end = answer.find("\r\n\r\n");
+      if (need == std::string::npos && end != std::string::npos) {
+        need = end + 4 + 1024;
+      }
+    }
+  }
+  if (!ok || answer.find(" 200 ") == std::string::npos) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+int HoldKeepAlive(uint16_t proxy, int count, const std::string& pid, uint16_t origin) {
+  std::vector<int> clients;
+  for (int i = 0; i < count; ++i) {
+    const int fd = KeepAliveGet(proxy, origin);
+    if (fd < 0) {
+      std::fprintf(stderr, "keep-alive client %d failed\n", i);
+      break;
+    }
+    clients.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the workers settle
+  std::printf("%ld %zu\n", VmRssKiB(pid), clients.size());
+  for (int fd : clients) {
+    close(fd);
+  }
+  return clients.size() == static_cast<size_t>(count) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -220,7 +310,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string mode = argv[1];
-  const auto proxy = static_cast<uint16_t>(std::atoi(argv[2]));
+  std::string proxy_text = argv[2];
+  if (proxy_text.rfind("http:", 0) == 0) {
+    g_http_connect = true;
+    proxy_text = proxy_text.substr(5);
+  }
+  const auto proxy = static_cast<uint16_t>(std::atoi(proxy_text.c_str()));
   if (mode == "throughput") {
     return Throughput(proxy, static_cast<size_t>(std::atol(argv[3])));
   }
@@ -229,6 +324,10 @@ int main(int argc, char** argv) {
   }
   if (mode == "hold" && argc > 4) {
     return Hold(proxy, std::atoi(argv[3]), argv[4]);
+  }
+  if (mode == "keepalive" && argc > 5) {
+    return HoldKeepAlive(proxy, std::atoi(argv[3]), argv[4],
+                         static_cast<uint16_t>(std::atoi(argv[5])));
   }
   return 2;
 }

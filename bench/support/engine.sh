@@ -10,6 +10,11 @@
 #        5000, plus any extra store text, e.g. port mappings), starts
 #        BUILD/bin/qlmsvr -debug in the background and sets ENGINE_PID; the
 #        caller kills it. NAME "-" enables no daemon.
+#   bench_row WORK SERVER VALUE UNIT     one figure for `make bench`'s table
+#                                        (WORK groups the servers compared;
+#                                        SERVER "direct" is the baseline)
+#   bench_cpu_seconds PID...             CPU seconds these processes used so far
+#   bench_rss_kib PID                    resident memory of PID in KiB
 
 bench_free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
@@ -47,4 +52,22 @@ bench_start_engine() {
   env "${store_env[@]}" "$build/bin/qlmreg" import - < "$work/store.txt" > /dev/null
   env "${store_env[@]}" "$build/bin/qlmsvr" -debug > "$work/engine.out" 2>&1 &
   ENGINE_PID=$!
+}
+
+bench_row() {
+  printf '@row|%s|%s|%s|%s\n' "$1" "$2" "$3" "$4"
+}
+
+bench_cpu_seconds() {
+  local total=0 ticks
+  for pid in "$@"; do
+    # utime + stime: fields 14 and 15, counted after the ")" that ends comm.
+    ticks=$(sed 's/.*) //' "/proc/$pid/stat" 2>/dev/null | awk '{print $12 + $13}') || ticks=0
+    total=$((total + ${ticks:-0}))
+  done
+  awk -v t="$total" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.3f", t / hz}'
+}
+
+bench_rss_kib() {
+  awk '/VmRSS/ {print $2}' "/proc/$1/status"
 }
