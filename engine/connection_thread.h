@@ -4,6 +4,8 @@
 // goes on.
 #pragma once
 
+#include <cstddef>
+
 #include "engine/connection_context.h"
 
 namespace qlm::engine {
@@ -11,6 +13,10 @@ namespace qlm::engine {
 // A connection thread that cannot be started: its connection is closed.
 inline constexpr const char* kThreadStartFailedFormat =
     "DaemonServerThreadProc:cannot start the %s connection thread";
+
+// Connection threads whose connection has ended, waiting a while for the
+// next one (they end when none comes).
+size_t ParkedConnectionThreads();
 
 // false when the thread could not be started.
 bool StartConnectionThread(ConnectionThreadProc proc, ConnectionContextPtr context,

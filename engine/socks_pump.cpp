@@ -41,15 +41,29 @@ CSocksPump::CSocksPump(net::CBlockingSocket* in, net::CBlockingSocket* out,
     : in_(in), out_(out), write_timeout_(write_timeout) {}
 
 void CSocksPump::Pump(net::Timeout idle) {
-  ReleaseIdleStack();  // a relay may wait for hours
   bool in_open = true;
   bool out_open = true;
+  // A relay may then wait for hours: the first quiet spell longer than the
+  // settle time gives the stack pages of the set-up back (the idle time is
+  // counted across the split).
+  const net::Timeout settle{kStackSettleTime};
+  bool settled = idle <= settle;
+  bool split = false;
   while (in_open || out_open) {
     net::CWaitSet set;
     set.AddShutdown();
     const size_t in_index = in_open ? set.Add(in_->Handle(), POLLIN) : 0;
     const size_t out_index = out_open ? set.Add(out_->Handle(), POLLIN) : 0;
-    switch (set.Wait(idle)) {
+    const net::CWaitSet::Result result =
+        set.Wait(!settled ? settle : split ? idle - settle : idle);
+    split = false;
+    if (result == net::CWaitSet::Result::kTimedOut && !settled) {
+      ReleaseIdleStack();
+      settled = true;
+      split = true;
+      continue;
+    }
+    switch (result) {
       case net::CWaitSet::Result::kTimedOut:
         if (in_open) {
           EndDirection(*in_, *out_);

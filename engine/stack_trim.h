@@ -4,7 +4,15 @@
 // otherwise keep its deepest moment resident for all that time.
 #pragma once
 
+#include <chrono>
+
 namespace qlm::engine {
+
+// Waits are split here: a connection still quiet after this long is settling
+// into a long wait and gives its deep stack pages back then. Short-lived
+// connections never pay for the release (each one flushes the address-space
+// caches of every processor running the engine).
+inline constexpr std::chrono::milliseconds kStackSettleTime{1000};
 
 // Releases this thread's stack pages below the caller's frame (with a margin
 // for the calls it makes next). The pages come back, zeroed, if a later call

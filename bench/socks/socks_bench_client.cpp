@@ -235,7 +235,7 @@ int Hold(uint16_t proxy, int count, const std::string& pid) {
     }
     clients.push_back(fd);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the workers settle
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the workers settle (1 s)
   const long rss = VmRssKiB(pid);
   std::printf("%ld %zu\n", rss, clients.size());
   for (int fd : clients) {
@@ -294,7 +294,7 @@ int HoldKeepAlive(uint16_t proxy, int count, const std::string& pid, uint16_t or
     }
     clients.push_back(fd);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the workers settle
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the workers settle (1 s)
   std::printf("%ld %zu\n", VmRssKiB(pid), clients.size());
   for (int fd : clients) {
     close(fd);

@@ -108,8 +108,18 @@ bool CHttpConnection::ServeOneRequest() {
   if (client_.Buffer().Count() > 0) {
     return true;
   }
-  engine::ReleaseIdleStack();  // a keep-alive browser may stay quiet a long time
-  return client_.WaitReadable(config_.timeouts.keep_alive_wait);
+  // A keep-alive browser may stay quiet a long time: after the settle time
+  // the stack pages of this request are given back.
+  const net::Timeout settle{engine::kStackSettleTime};
+  const net::Timeout wait = config_.timeouts.keep_alive_wait;
+  if (wait <= settle) {
+    return client_.WaitReadable(wait);
+  }
+  if (client_.WaitReadable(settle)) {
+    return true;
+  }
+  engine::ReleaseIdleStack();
+  return client_.WaitReadable(wait - settle);
 }
 
 void CHttpConnection::ForwardHttp(const std::string& line) {
