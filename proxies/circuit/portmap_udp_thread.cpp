@@ -10,6 +10,7 @@
 #include "engine/activity_log.h"
 #include "engine/connection_worker.h"
 #include "engine/port_map_listener.h"
+#include "net/borrowed_socket.h"
 #include "proxies/circuit/portmap_client_thread.h"
 #include "proxies/circuit/portmap_wire.h"
 
@@ -79,10 +80,10 @@ class CPortMapUdpSession {
         return;
       }
     } while (from.sin_addr.s_addr != destination.sin_addr.s_addr);
-    return_.Create(net::kDatagram);
-    return_.SetReuseAddr();
-    return_.Bind(listener_.local_address);
-    return_.SendDatagram(reply.data(), got, sender_, timeouts_.send);
+    // From the mapping's own socket: a client with a connected socket takes
+    // replies from that port only.
+    net::CBorrowedSocket mapping_socket(listener_.socket.Handle());
+    mapping_socket.SendDatagram(reply.data(), got, sender_, timeouts_.send);
     if (records_) {
       ReportReturn(from);
     }
@@ -125,7 +126,6 @@ class CPortMapUdpSession {
   sockaddr_in sender_;
   bool records_ = false;
   std::string sender_name_;
-  net::CBlockingSocket return_;  // closed with the session, after the slot
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "services/dns/dns_session.h"
 
 #include "dialup/dial_up_manager.h"
+#include "net/borrowed_socket.h"
 #include "net/host_cache.h"
 #include "services/dns/dns_dg_client_thread.h"
 #include "services/dns/dns_relay.h"
@@ -13,14 +14,6 @@ namespace qlm::dns {
 using net::CBlockingSocketException;
 
 namespace {
-
-// The daemon's own socket, used for one reply and given back untouched: the
-// reply then leaves from the address and port the query reached.
-class CBorrowedSocket : public net::CBlockingSocket {
- public:
-  explicit CBorrowedSocket(int handle) { Attach(handle); }
-  ~CBorrowedSocket() override { Detach(); }
-};
 
 // The dispatcher hands the DNS protocol datagrams of its daemon listeners
 // only, never of a port mapping; a listener without settings gets the
@@ -115,7 +108,7 @@ void CDnsSession::SendReply(const Bytes& reply) {
   if (context_.Daemon == nullptr || !context_.Daemon->socket.IsOpen()) {
     throw CBlockingSocketException(kTextSendToClient);
   }
-  CBorrowedSocket daemon_socket(context_.Daemon->socket.Handle());
+  net::CBorrowedSocket daemon_socket(context_.Daemon->socket.Handle());
   try {
     daemon_socket.SendDatagram(reinterpret_cast<const char*>(reply.data()),
                                static_cast<int>(reply.size()), client_.Sender(),

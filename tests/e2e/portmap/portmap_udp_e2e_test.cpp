@@ -44,6 +44,28 @@ TEST(PortMapUdpE2eTest, ReturnMessageReachesItsOwnClientFromTheMappingsPort) {
   EXPECT_TRUE(engine.WaitForLog("UDP-PORTMAP 127.0.0.1"));
 }
 
+// One client, datagram after datagram, each sent as soon as the last reply
+// came: none is lost to the worker that is still sending that reply.
+TEST(PortMapUdpE2eTest, BackToBackExchangesLoseNoDatagram) {
+  CUdpEcho echo;
+  EngineUnderTest engine("127.0.0.213");
+  const uint16_t port = engine.FreeUdpPort();
+  engine.AddStoreText(PortMapStoreText({.name = "game", .listen = engine.Ip() + ":" + std::to_string(port),
+                                        .transport = "udp", .remote_port = echo.port(), .bi_udp = true}));
+  ASSERT_TRUE(engine.Start());
+  ASSERT_TRUE(WaitUntil([&] { return IsListening(engine.Ip(), port, true); }));
+  CScopedFd client(ConnectedUdp("127.0.0.1", engine.Ip(), port));
+  ASSERT_TRUE(client.Valid());
+  int answered = 0;
+  for (int i = 0; i < 200; ++i) {
+    const std::string message = "round " + std::to_string(i);
+    ASSERT_EQ(::send(client.Get(), message.data(), message.size(), 0),
+              static_cast<ssize_t>(message.size()));
+    answered += Received(client.Get(), 3000) == message;
+  }
+  EXPECT_EQ(answered, 200);
+}
+
 TEST(PortMapUdpE2eTest, SilentDestinationEndsTheWorkerWithoutAReply) {
   // The destination takes datagrams and never answers.
   CScopedFd silent(UdpSocket("127.0.0.1", 0));
