@@ -14,6 +14,7 @@
 
 #include "manager/activity_prop.h"
 #include "manager/all_controls_sheet.h"
+#include "manager/auto_hang_up_dialog.h"
 #include "manager/log_prop.h"
 #include "manager/manager_texts.h"
 #include "manager/manager_trace.h"
@@ -72,6 +73,7 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
   };
   engine_ = std::make_unique<CEngineControl>(std::move(seams), options_.engine_times);
 
+  BuildSettings();
   BuildPages();
   BuildMenus();
   BuildTrayMenu();
@@ -86,8 +88,17 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
 CMainFrame::~CMainFrame() { CloseDocument(); }
 
 void CMainFrame::BuildPages() {
-  sheet_ = new CAllControlsSheet(&activity_, &log_model_, this);
-  setCentralWidget(sheet_);
+  auto* view = new QWidget(this);
+  sheet_ = new CAllControlsSheet(&activity_, &log_model_, document_.get(),
+                                 [this] {
+                                   return dial_up_->Available() ? backend_->EnumEntries()
+                                                                : std::vector<std::string>{};
+                                 },
+                                 view);
+  auto* layout = new QVBoxLayout(view);
+  layout->addWidget(sheet_, 1);
+  layout->addWidget(BuildSheetButtons());
+  setCentralWidget(view);
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, std::function<void()> run) {
@@ -111,10 +122,9 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, std::func
 
 void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
-  // Dial-up and HOSTS commands: their places, filled by the dial-up work.
-  AddCommand(file, kCmdDialInternet, "&Dial Internet", nullptr);
-  AddCommand(file, kCmdHangUp, "&Hang Up", nullptr);
-  AddCommand(file, kCmdOpenHosts, "&Open HOSTS file", nullptr);
+  AddCommand(file, kCmdDialInternet, "&Dial Internet", [this] { OnDialInternet(); });
+  AddCommand(file, kCmdHangUp, "&Hang Up", [this] { OnHangUp(); });
+  AddCommand(file, kCmdOpenHosts, "&Open HOSTS file", [this] { OnOpenHosts(); });
   file->addSeparator();
   AddCommand(file, kCmdClose, "&Close", [this] { close(); });
   AddCommand(file, kCmdExit, "E&xit", [this] { OnExit(); });
@@ -203,9 +213,10 @@ void CMainFrame::StartHeartbeat() {
 }
 
 void CMainFrame::Heartbeat() {
-  // The dial-up status poll and the auto hang-up countdown join here with
-  // the dial-up work.
   settings_ = options_.settings();
+  dial_up_->PollDialStatus();
+  RefreshActivity();
+  dial_up_->CountdownStep();
   link_->Connect();
   if (settings_.log_enable) {
     sheet_->LogProp()->RefreshLog();
@@ -221,10 +232,12 @@ void CMainFrame::UpdateCommands() {
   actions_[kCmdSupportOnline]->setEnabled(!settings_.support_page.empty());
   actions_[kCmdFeedback]->setEnabled(!settings_.feedback_address.empty());
   actions_[kCmdReadMe]->setEnabled(!ReadMePath().empty());
-  // No help file exists; the dial-up and HOSTS commands come with their work.
-  for (int id : {kCmdHelpTopics, kCmdDialInternet, kCmdHangUp, kCmdOpenHosts}) {
-    actions_[id]->setEnabled(false);
-  }
+  // No help file exists. Without a dial-up service both dial commands are off.
+  actions_[kCmdHelpTopics]->setEnabled(false);
+  const bool dial_up = dial_up_->Available();
+  actions_[kCmdDialInternet]->setEnabled(dial_up && settings_.use_dial_up);
+  actions_[kCmdHangUp]->setEnabled(dial_up);
+  actions_[kCmdOpenHosts]->setEnabled(true);
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -251,6 +264,8 @@ void CMainFrame::ShowPage(int index) {
 std::string CMainFrame::StateText() const {
   std::ostringstream out;
   out << "connected=" << (link_->IsConnected() ? 1 : 0) << "\n";
+  out << "autohangup=" << (auto_hang_up_ != nullptr && auto_hang_up_->isVisible() ? 1 : 0)
+      << " countdown=" << dial_up_->Countdown() << "\n";
   const char* window = isMinimized() ? "minimized" : (isVisible() ? "shown" : "hidden");
   out << "window=" << window << "\ntray=" << (TrayAdded() ? 1 : 0)
       << "\npage=" << sheet_->currentIndex() << "\ncommands=";

@@ -53,6 +53,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::CloseDocument() {
+  if (document_closed_) {
+    return;
+  }
+  document_closed_ = true;
+  // "Disconnect on exit": the manager's hang-up, with its questions.
+  if (settings_.disconnect_on_exit && dial_up_) {
+    dial_up_->ManagerHangUp();
+  }
   if (heartbeat_ != nullptr) {
     heartbeat_->stop();
   }
