@@ -56,6 +56,7 @@ CDaemonConfigDialog::CDaemonConfigDialog(const std::vector<engine::ProtocolSetti
       listeners_(new CListenerListBox(ProxyAddressChoices(), kListenerExplanation, this)),
       advanced_(new QPushButton(tr("Advanced..."), this)) {
   setWindowTitle(tr(kTitle));
+  setMinimumWidth(560);
   auto* description = new QLabel(QString::fromStdString(DaemonDescription(values_.name)), this);
   description->setWordWrap(true);
   auto* name = new QLineEdit(QString::fromStdString(values_.name), this);
@@ -67,7 +68,6 @@ CDaemonConfigDialog::CDaemonConfigDialog(const std::vector<engine::ProtocolSetti
   listeners_->PortEdit()->setText(QString::number(values_.default_port));
   const bool has_advanced =
       values_.name == "Email" || values_.name == "DNS" || values_.name == "DHCP";
-  advanced_->setVisible(has_advanced);
   advanced_->setObjectName("advanced");
   connect(advanced_, &QPushButton::clicked, this, [this] { OpenAdvanced(); });
   auto* form = new QFormLayout;
@@ -75,6 +75,8 @@ CDaemonConfigDialog::CDaemonConfigDialog(const std::vector<engine::ProtocolSetti
   form->addRow(security);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->addButton(advanced_, QDialogButtonBox::ActionRole);
+  // Only the Email, DNS and DHCP daemons have settings of their own.
+  advanced_->setVisible(has_advanced);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include "manager/message_boxes.h"
 #include "manager/settings_checks.h"
@@ -39,14 +40,17 @@ CListenerListBox::CListenerListBox(const std::vector<std::string>& addresses,
   connect(remove, &QPushButton::clicked, this, [this] { RemoveSelected(); });
   auto* text = new QLabel(QString::fromStdString(explanation), this);
   text->setWordWrap(true);
-  auto* grid = new QGridLayout(this);
+  auto* box = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  box->addLayout(grid);
   grid->addWidget(address_, 0, 0);
   grid->addWidget(new QLabel(":", this), 0, 1);
   grid->addWidget(port_, 0, 2);
   grid->addWidget(add, 0, 3);
   grid->addWidget(list_, 1, 0, 2, 3);
   grid->addWidget(remove, 1, 3);
-  grid->addWidget(text, 3, 0, 1, 4);
+  // Beside the grid, so the wrapped text gets the height it needs.
+  box->addWidget(text);
   list_->setMaximumHeight(90);
 }
 

@@ -2,6 +2,7 @@
 #include "manager/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
@@ -264,6 +265,9 @@ void CMainFrame::ShowPage(int index) {
 std::string CMainFrame::StateText() const {
   std::ostringstream out;
   out << "connected=" << (link_->IsConnected() ? 1 : 0) << "\n";
+  QWidget* modal = QApplication::activeModalWidget();
+  out << "modal=" << (modal != nullptr ? modal->windowTitle().toStdString() : "") << "\n";
+  out << "scripts=" << scripts_done_ << "\n";
   out << "autohangup=" << (auto_hang_up_ != nullptr && auto_hang_up_->isVisible() ? 1 : 0)
       << " countdown=" << dial_up_->Countdown() << "\n";
   const char* window = isMinimized() ? "minimized" : (isVisible() ? "shown" : "hidden");

@@ -129,6 +129,13 @@ class CMainFrame : public QMainWindow {
   CEngineControl& EngineControl() { return *engine_; }
   bool TrayAdded() const;
   bool ReallyExit() const { return really_exit_; }
+  // A settings step of the test hooks (main_frame_script.cpp):
+  //   daemon-listener-add NAME IP PORT   the daemon's dialog, the listener added, OK
+  //   portmap-add NAME SERVER PORT IP LISTEN_PORT   a new TCP mapping, OK
+  //   open dialup|daemon NAME|email|dns|dhcp|portmap   a dialog left open
+  //   close                              the dialog in front cancelled
+  //   ok | apply | cancel                the property sheet's buttons
+  void RunScript(const std::string& line);
   // What the test hooks write: link, window, tray, commands, tree, log rows.
   std::string StateText() const;
   // The README this program opens, empty when none is found.
@@ -187,6 +194,7 @@ class CMainFrame : public QMainWindow {
   QTimer* heartbeat_ = nullptr;
   bool really_exit_ = false;
   bool document_closed_ = false;
+  int scripts_done_ = 0;  // settings steps of the test hooks finished
   std::function<void()> idle_warning_;
 };
 

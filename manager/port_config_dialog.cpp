@@ -45,6 +45,7 @@ CPortConfigDialog::CPortConfigDialog(const engine::PortMapSettings& map,
       rule_(new QComboBox(this)),
       bi_udp_(new QCheckBox(tr("Wait for return messages"), this)) {
   setWindowTitle(tr(kTitle));
+  setMinimumWidth(560);
   listeners_->SetListeners(map.listeners);
   transport_->setEditable(true);
   transport_->addItems({"tcp", "udp"});

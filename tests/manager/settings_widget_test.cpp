@@ -186,6 +186,7 @@ class SettingsWidgetTest : public QObject {
     auto doc = Document(true);
     CDaemonConfigDialog dialog(doc->daemons, 2);  // SOCKS
     dialog.show();
+    QVERIFY(!dialog.AdvancedButton()->isVisible());  // no settings of its own
     CBoxAnswerer boxes;
     dialog.ListenerBox()->SetListeners({});
     dialog.accept();
