@@ -134,6 +134,7 @@ class CMainFrame : public QMainWindow {
   //   portmap-add NAME SERVER PORT IP LISTEN_PORT   a new TCP mapping, OK
   //   open dialup|daemon NAME|email|dns|dhcp|portmap   a dialog left open
   //   close                              the dialog in front cancelled
+  //   autohangup ok|cancel               the auto hang-up dialog's buttons
   //   ok | apply | cancel                the property sheet's buttons
   void RunScript(const std::string& line);
   // What the test hooks write: link, window, tray, commands, tree, log rows.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "manager/all_controls_sheet.h"
+#include "manager/auto_hang_up_dialog.h"
 #include "manager/daemon_config_dialog.h"
 #include "manager/dhcp_dialog.h"
 #include "manager/dial_up_dialog.h"
@@ -107,6 +108,12 @@ void CMainFrame::RunScript(const std::string& line) {
   } else if (verb == "close") {
     if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
       dialog->reject();
+    }
+  } else if (verb == "autohangup") {
+    std::string button;
+    in >> button;
+    if (auto_hang_up_ != nullptr && auto_hang_up_->isVisible()) {
+      button == "ok" ? auto_hang_up_->accept() : auto_hang_up_->reject();
     }
   } else if (verb == "ok") {
     SheetOk();
