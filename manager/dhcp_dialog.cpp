@@ -113,7 +113,8 @@ void CDhcpDialog::accept() {
     const long limits[4] = {24855, 23, 59, 59};  // at most 2^31 - 1 seconds in all
     QLineEdit* edits[4] = {days_, hours_, minutes_, seconds_};
     for (int i = 0; i < 4; ++i) {
-      if (CheckResult r = CheckIntegerField(edits[i]->text().toStdString(), 0, limits[i], &parts[i])) {
+      if (CheckResult r =
+              CheckIntegerField(edits[i]->text().toStdString(), 0, limits[i], &parts[i])) {
         boxes.Error(*r, kTitle);
         edits[i]->setFocus();
         return;

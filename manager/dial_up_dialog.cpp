@@ -144,7 +144,8 @@ void CDialUpDialog::accept() {
     keep_alive_minutes_->setFocus();
     return;
   }
-  if (CheckResult r = CheckPasswords(password_->text().toStdString(), repeat_->text().toStdString())) {
+  if (CheckResult r =
+          CheckPasswords(password_->text().toStdString(), repeat_->text().toStdString())) {
     boxes.Error(*r, kTitle);
     password_->setFocus();
     return;

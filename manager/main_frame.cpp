@@ -156,7 +156,8 @@ void CMainFrame::BuildMenus() {
 
 void CMainFrame::BuildTrayMenu() {
   tray_menu_ = new QMenu(this);
-  QAction* open = AddCommand(tray_menu_, kCmdOpenManager, "&Open Manager", [this] { OnOpenManager(); });
+  QAction* open =
+      AddCommand(tray_menu_, kCmdOpenManager, "&Open Manager", [this] { OnOpenManager(); });
   tray_menu_->setDefaultAction(open);
   tray_menu_->addSeparator();
   AddCommand(tray_menu_, kCmdDialInternet, "", nullptr);

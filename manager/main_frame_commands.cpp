@@ -107,8 +107,8 @@ void CMainFrame::OnFeedback() {
 
 std::string CMainFrame::ReadMePath() const {
   // The installed copy beside the programs first, then the source folder's.
-  for (const std::string& folder :
-       {settings_.install_dir, settings_.install_dir + "/..", std::string(QLM_MANAGER_SOURCE_DIR)}) {
+  for (const std::string& folder : {settings_.install_dir, settings_.install_dir + "/..",
+                                    std::string(QLM_MANAGER_SOURCE_DIR)}) {
     if (folder.empty() || folder == "/..") {
       continue;
     }

@@ -91,8 +91,9 @@ void CMainFrame::RunScript(const std::string& line) {
       }
     } else if (what == "email") {
       const engine::ProtocolSettings* email = FindDaemon(*document_, "Email");
-      CEmailDialog dialog(email != nullptr && email->Email() ? *email->Email() : engine::EmailSettings{},
-                          email != nullptr ? email->listeners : std::vector<std::string>{}, this);
+      CEmailDialog dialog(
+          email != nullptr && email->Email() ? *email->Email() : engine::EmailSettings{},
+          email != nullptr ? email->listeners : std::vector<std::string>{}, this);
       dialog.exec();
     } else if (what == "dns") {
       const engine::ProtocolSettings* dns = FindDaemon(*document_, "DNS");

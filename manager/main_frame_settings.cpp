@@ -42,7 +42,8 @@ bool LaunchDetached(const std::vector<std::string>& argv) {
 
 void CMainFrame::BuildSettings() {
   backend_ = options_.dial_up_backend ? options_.dial_up_backend() : dialup::MakePlatformBackend();
-  dial_up_ = std::make_unique<CManagerDialUp>(backend_.get(), DialUpSeams(), options_.dial_up_times);
+  dial_up_ =
+      std::make_unique<CManagerDialUp>(backend_.get(), DialUpSeams(), options_.dial_up_times);
   SettingsDocumentOptions document = options_.document;
   document.dial_up_available = [this] { return dial_up_->Available(); };
   document_ = std::make_unique<CSettingsDocument>(std::move(document));

@@ -56,7 +56,8 @@ void CManagerDialUp::PollDialStatus() {
   std::string line;
   const std::vector<dialup::ConnectionHandle> lines = backend_->EnumConnections();
   if (!lines.empty()) {
-    if (std::optional<dialup::ConnectionStatus> status = backend_->GetConnectStatus(lines.front())) {
+    if (std::optional<dialup::ConnectionStatus> status =
+            backend_->GetConnectStatus(lines.front())) {
       text = dialup::RasStateText(status->state);
       line = Format(dialup::kDialUpLineFormat, text);
       if (status->error != 0 && status->error != dialup::kRasErrorPending) {

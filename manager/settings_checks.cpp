@@ -134,7 +134,8 @@ CheckResult CheckDaemonEnable(const engine::ProtocolSettings& daemon) {
   return std::nullopt;
 }
 
-CheckResult CheckDaemonListeners(const std::string& name, const std::vector<std::string>& listeners) {
+CheckResult CheckDaemonListeners(const std::string& name,
+                                 const std::vector<std::string>& listeners) {
   if (listeners.empty()) {
     return std::string(kNoListenerText);
   }

@@ -33,7 +33,8 @@ CheckResult CheckPasswords(const std::string& password, const std::string& repea
 // Daemons page "Enable" on `daemon`.
 CheckResult CheckDaemonEnable(const engine::ProtocolSettings& daemon);
 // Daemon Configuration dialog's OK on the address list of daemon `name`.
-CheckResult CheckDaemonListeners(const std::string& name, const std::vector<std::string>& listeners);
+CheckResult CheckDaemonListeners(const std::string& name,
+                                 const std::vector<std::string>& listeners);
 // Whether the Email "Advanced..." dialog may open on this address list.
 CheckResult CheckEmailAdvancedOpen(const std::vector<std::string>& listeners);
 // The SMTP proxy port field: not empty and not "110".

@@ -69,7 +69,8 @@ std::vector<std::string> ProxyAddressChoices() {
   return choices;
 }
 
-CSettingsDocument::CSettingsDocument(SettingsDocumentOptions options) : options_(std::move(options)) {
+CSettingsDocument::CSettingsDocument(SettingsDocumentOptions options)
+    : options_(std::move(options)) {
   if (!options_.dial_up_available) {
     options_.dial_up_available = [] { return false; };
   }

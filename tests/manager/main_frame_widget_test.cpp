@@ -189,7 +189,8 @@ class MainFrameWidgetTest : public QObject {
     link::CMsg activity(link::MSG_ACTIVITY);
     activity.activity = {"127.0.0.1:SOCKS:1080", "0x2a0", "Connecting to example.com"};
     link::CMsg log(link::MSG_LOG_CONTENT);
-    log.lines = {"12/08/2026 10:00:00 0x2a0 ERR one", "12/08/2026 10:00:01 0x2a0 HTTP a b c d 80 GET"};
+    log.lines = {"12/08/2026 10:00:00 0x2a0 ERR one",
+                 "12/08/2026 10:00:01 0x2a0 HTTP a b c d 80 GET"};
     QVERIFY(engine_->Send(test::MsgBytes(list) + test::MsgBytes(activity) + test::MsgBytes(log)));
     QTreeWidget* tree = frame->Sheet().ActivityProp();
     QVERIFY(tree != nullptr);

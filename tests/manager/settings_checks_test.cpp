@@ -53,8 +53,10 @@ TEST(SettingsChecksTest, AddressListsFollowTheDottedRules) {
 }
 
 TEST(SettingsChecksTest, PasswordsMustMatchAndNotBeEmpty) {
-  EXPECT_EQ(CheckPasswords("a", "b"), "You enter a different password in the Repeat Password field!");
-  EXPECT_EQ(CheckPasswords("", "b"), "You enter a different password in the Repeat Password field!");
+  EXPECT_EQ(CheckPasswords("a", "b"),
+            "You enter a different password in the Repeat Password field!");
+  EXPECT_EQ(CheckPasswords("", "b"),
+            "You enter a different password in the Repeat Password field!");
   EXPECT_EQ(CheckPasswords("", ""), "You forgot to enter a password in the Password field!");
   EXPECT_EQ(CheckPasswords("s3cret", "s3cret"), std::nullopt);
 }
@@ -131,7 +133,8 @@ TEST(SettingsChecksTest, PortMappingChecksComeInTheirOrder) {
   map.name.clear();
   EXPECT_EQ(CheckPortMap(map), "You forget to enter Destination Server Name or IP!");
   map.remote_server = "127.0.0.1";
-  EXPECT_EQ(CheckPortMap(map), "You forget to enter an unique Port Mapping Name for Activity View!");
+  EXPECT_EQ(CheckPortMap(map),
+            "You forget to enter an unique Port Mapping Name for Activity View!");
   map.name = "news";
   map.remote_port = 0;
   EXPECT_EQ(CheckPortMap(map), "You forget to set the Destination Port!");

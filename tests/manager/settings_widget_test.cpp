@@ -197,10 +197,11 @@ class SettingsWidgetTest : public QObject {
     dialog.ListenerBox()->AddressCombo()->setCurrentText("127.0.0.222");
     dialog.ListenerBox()->PortEdit()->setText("70000");
     QVERIFY(!dialog.ListenerBox()->AddEntry(CMessageBoxes(&dialog)));
-    QCOMPARE(boxes.texts, (std::vector<std::string>{
-                              "You forget to enter Proxy IP:Port!",
-                              "The Proxy IP:Port 127.0.0.221:80 is used by the HTTP daemon already!",
-                              "Please enter an integer between 0 and 65535."}));
+    QCOMPARE(boxes.texts,
+             (std::vector<std::string>{
+                 "You forget to enter Proxy IP:Port!",
+                 "The Proxy IP:Port 127.0.0.221:80 is used by the HTTP daemon already!",
+                 "Please enter an integer between 0 and 65535."}));
     dialog.ListenerBox()->PortEdit()->setText("1081");
     QVERIFY(dialog.ListenerBox()->AddEntry(CMessageBoxes(&dialog)));
     QCOMPARE(dialog.ListenerBox()->Listeners(),
@@ -214,8 +215,8 @@ class SettingsWidgetTest : public QObject {
     dialog.ListenerBox()->SetListeners({"127.0.0.221:110"});
     CBoxAnswerer boxes;
     QVERIFY(!dialog.OpenAdvanced());
-    QCOMPARE(boxes.texts,
-             std::vector<std::string>{"The Proxy IP Address:Proxy Port list must have two entries!"});
+    QCOMPARE(boxes.texts, std::vector<std::string>{
+                              "The Proxy IP Address:Proxy Port list must have two entries!"});
     dialog.show();
     dialog.accept();
     QVERIFY(dialog.isVisible());

@@ -41,9 +41,9 @@ class SettingsE2eTest : public ::testing::Test {
     socks_port_ = engine_.AddDaemon("SOCKS");
     engine_.AddDaemon("HTTP");
     ASSERT_TRUE(engine_.Start());
-    const RunResult set = test::Run({std::string(QLM_BIN_DIR) + "/qlmreg", "set", "", "InstallDir", "sz",
-                               QLM_BIN_DIR},
-                              engine_.Environment());
+    const RunResult set = test::Run(
+        {std::string(QLM_BIN_DIR) + "/qlmreg", "set", "", "InstallDir", "sz", QLM_BIN_DIR},
+        engine_.Environment());
     ASSERT_EQ(set.code, 0) << set.err;
     ASSERT_FALSE(display_.Name().empty());
     manager_ = std::make_unique<CManagerUnderTest>(display_, engine_.Environment(),
@@ -162,8 +162,9 @@ TEST_F(SettingsE2eTest, ANewSocksListenerAndAPortMappingServeAfterApply) {
   const RunResult old_socks = test::Run({"curl", "-sS", "--max-time", "10", "--socks5",
                                    std::string(kIp) + ":" + std::to_string(socks_port_), target});
   EXPECT_EQ(old_socks.out, kBody) << old_socks.err;
-  const RunResult mapped = test::Run({"curl", "-sS", "--max-time", "10",
-                                "http://" + std::string(kIp) + ":" + std::to_string(mapping) + "/"});
+  const RunResult mapped =
+      test::Run({"curl", "-sS", "--max-time", "10",
+                 "http://" + std::string(kIp) + ":" + std::to_string(mapping) + "/"});
   EXPECT_EQ(mapped.code, 0) << mapped.err;
   EXPECT_EQ(mapped.out, kBody);
   manager_->Command(1);
