@@ -20,6 +20,7 @@ CLogProp::CLogProp(CLogModel* model, QWidget* parent)
     table_->setColumnWidth(static_cast<int>(c), kLogColumns[c].width);
   }
   auto* refresh = new QPushButton(tr("Refresh"), this);
+  refresh->setObjectName("Refresh");
   connect(refresh, &QPushButton::clicked, this, [this] { ReloadLog(); });
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

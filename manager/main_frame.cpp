@@ -2,6 +2,7 @@
 #include "manager/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QMenu>
@@ -14,6 +15,7 @@
 
 #include "manager/activity_prop.h"
 #include "manager/all_controls_sheet.h"
+#include "manager/auto_hang_up_dialog.h"
 #include "manager/log_prop.h"
 #include "manager/manager_texts.h"
 #include "manager/manager_trace.h"
@@ -72,6 +74,7 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
   };
   engine_ = std::make_unique<CEngineControl>(std::move(seams), options_.engine_times);
 
+  BuildSettings();
   BuildPages();
   BuildMenus();
   BuildTrayMenu();
@@ -86,8 +89,17 @@ CMainFrame::CMainFrame(MainFrameOptions options) : options_(std::move(options)),
 CMainFrame::~CMainFrame() { CloseDocument(); }
 
 void CMainFrame::BuildPages() {
-  sheet_ = new CAllControlsSheet(&activity_, &log_model_, this);
-  setCentralWidget(sheet_);
+  auto* view = new QWidget(this);
+  sheet_ = new CAllControlsSheet(&activity_, &log_model_, document_.get(),
+                                 [this] {
+                                   return dial_up_->Available() ? backend_->EnumEntries()
+                                                                : std::vector<std::string>{};
+                                 },
+                                 view);
+  auto* layout = new QVBoxLayout(view);
+  layout->addWidget(sheet_, 1);
+  layout->addWidget(BuildSheetButtons());
+  setCentralWidget(view);
 }
 
 QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, std::function<void()> run) {
@@ -111,10 +123,9 @@ QAction* CMainFrame::AddCommand(QMenu* menu, int id, const char* text, std::func
 
 void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
-  // Dial-up and HOSTS commands: their places, filled by the dial-up work.
-  AddCommand(file, kCmdDialInternet, "&Dial Internet", nullptr);
-  AddCommand(file, kCmdHangUp, "&Hang Up", nullptr);
-  AddCommand(file, kCmdOpenHosts, "&Open HOSTS file", nullptr);
+  AddCommand(file, kCmdDialInternet, "&Dial Internet", [this] { OnDialInternet(); });
+  AddCommand(file, kCmdHangUp, "&Hang Up", [this] { OnHangUp(); });
+  AddCommand(file, kCmdOpenHosts, "&Open HOSTS file", [this] { OnOpenHosts(); });
   file->addSeparator();
   AddCommand(file, kCmdClose, "&Close", [this] { close(); });
   AddCommand(file, kCmdExit, "E&xit", [this] { OnExit(); });
@@ -145,7 +156,8 @@ void CMainFrame::BuildMenus() {
 
 void CMainFrame::BuildTrayMenu() {
   tray_menu_ = new QMenu(this);
-  QAction* open = AddCommand(tray_menu_, kCmdOpenManager, "&Open Manager", [this] { OnOpenManager(); });
+  QAction* open =
+      AddCommand(tray_menu_, kCmdOpenManager, "&Open Manager", [this] { OnOpenManager(); });
   tray_menu_->setDefaultAction(open);
   tray_menu_->addSeparator();
   AddCommand(tray_menu_, kCmdDialInternet, "", nullptr);
@@ -203,9 +215,10 @@ void CMainFrame::StartHeartbeat() {
 }
 
 void CMainFrame::Heartbeat() {
-  // The dial-up status poll and the auto hang-up countdown join here with
-  // the dial-up work.
   settings_ = options_.settings();
+  dial_up_->PollDialStatus();
+  RefreshActivity();
+  dial_up_->CountdownStep();
   link_->Connect();
   if (settings_.log_enable) {
     sheet_->LogProp()->RefreshLog();
@@ -221,10 +234,12 @@ void CMainFrame::UpdateCommands() {
   actions_[kCmdSupportOnline]->setEnabled(!settings_.support_page.empty());
   actions_[kCmdFeedback]->setEnabled(!settings_.feedback_address.empty());
   actions_[kCmdReadMe]->setEnabled(!ReadMePath().empty());
-  // No help file exists; the dial-up and HOSTS commands come with their work.
-  for (int id : {kCmdHelpTopics, kCmdDialInternet, kCmdHangUp, kCmdOpenHosts}) {
-    actions_[id]->setEnabled(false);
-  }
+  // No help file exists. Without a dial-up service both dial commands are off.
+  actions_[kCmdHelpTopics]->setEnabled(false);
+  const bool dial_up = dial_up_->Available();
+  actions_[kCmdDialInternet]->setEnabled(dial_up && settings_.use_dial_up);
+  actions_[kCmdHangUp]->setEnabled(dial_up);
+  actions_[kCmdOpenHosts]->setEnabled(true);
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -251,6 +266,11 @@ void CMainFrame::ShowPage(int index) {
 std::string CMainFrame::StateText() const {
   std::ostringstream out;
   out << "connected=" << (link_->IsConnected() ? 1 : 0) << "\n";
+  QWidget* modal = QApplication::activeModalWidget();
+  out << "modal=" << (modal != nullptr ? modal->windowTitle().toStdString() : "") << "\n";
+  out << "scripts=" << scripts_done_ << "\n";
+  out << "autohangup=" << (auto_hang_up_ != nullptr && auto_hang_up_->isVisible() ? 1 : 0)
+      << " countdown=" << dial_up_->Countdown() << "\n";
   const char* window = isMinimized() ? "minimized" : (isVisible() ? "shown" : "hidden");
   out << "window=" << window << "\ntray=" << (TrayAdded() ? 1 : 0)
       << "\npage=" << sheet_->currentIndex() << "\ncommands=";

@@ -3,9 +3,9 @@
 // property sheet with its pages, the menus and the tray icon, and runs the
 // 4-second heartbeat that reconnects to the engine and refreshes the log.
 //
-// The settings pages (General, Daemons, Port Mapping) and the dial-up and
-// HOSTS commands have their places here (tabs and menu items, disabled)
-// and are filled in by the settings and dial-up work.
+// The property sheet's OK, Apply and Cancel save or discard the settings
+// document and restart the engine; the dial-up commands, the auto hang-up
+// dialog and the HOSTS editor are wired here too.
 #pragma once
 
 #include <QMainWindow>
@@ -20,6 +20,9 @@
 #include "manager/engine_control.h"
 #include "manager/log_model.h"
 #include "manager/log_store.h"
+#include "manager/manager_dial_up.h"
+#include "manager/settings_document.h"
+#include "dialup/dial_up_backend.h"
 #include "manager/manager_link.h"
 #include "manager/manager_settings.h"
 #include "manager/message_boxes.h"
@@ -30,6 +33,7 @@ class QMenu;
 namespace qlm::manager {
 
 class CAllControlsSheet;
+class CAutoHangUpDialog;
 class CTrayIcon;
 
 // Command numbers of the main and tray menus (and three without a menu item).
@@ -69,6 +73,16 @@ struct MainFrameOptions {
   uint16_t port = 0;
   // Opens a file, page or mail with the desktop's default program.
   std::function<bool(const QUrl&)> open_url;
+  // The settings document's outside world (autostart file, dial-up
+  // availability is the backend's).
+  SettingsDocumentOptions document;
+  // The dial-up service (default: pppd on this machine).
+  std::function<dialup::DialUpBackendPtr()> dial_up_backend;
+  ManagerDialUpTimes dial_up_times;
+  // The HOSTS editor (default: /etc/hosts, or $QUILLMAR_HOSTS_FILE; the
+  // editor started without waiting).
+  std::string hosts_path;
+  std::function<bool(const std::vector<std::string>& argv)> launch;
 };
 
 class CMainFrame : public QMainWindow {
@@ -98,12 +112,31 @@ class CMainFrame : public QMainWindow {
   // engine warns that it will hang up an idle line.
   void SetIdleWarningHandler(std::function<void()> handler) { idle_warning_ = std::move(handler); }
 
+  // The sheet's buttons: OK (save, restart, to the tray), Apply (save,
+  // restart) and Cancel (discard, to the tray). false when a page refused.
+  bool SheetOk();
+  bool SheetApply();
+  void SheetCancel();
+
   ManagerLink& Link() { return *link_; }
+  CAllControlsSheet& Sheet() { return *sheet_; }
+  CSettingsDocument& Document() { return *document_; }
+  CManagerDialUp& DialUp() { return *dial_up_; }
+  // The auto hang-up dialog, null until first shown.
+  CAutoHangUpDialog* AutoHangUpDialog() const { return auto_hang_up_; }
   CActivityModel& ActivityModel() { return activity_; }
   CLogModel& LogModel() { return log_model_; }
   CEngineControl& EngineControl() { return *engine_; }
   bool TrayAdded() const;
   bool ReallyExit() const { return really_exit_; }
+  // A settings step of the test hooks (main_frame_script.cpp):
+  //   daemon-listener-add NAME IP PORT   the daemon's dialog, the listener added, OK
+  //   portmap-add NAME SERVER PORT IP LISTEN_PORT   a new TCP mapping, OK
+  //   open dialup|daemon NAME|email|dns|dhcp|portmap   a dialog left open
+  //   close                              the dialog in front cancelled
+  //   autohangup ok|cancel               the auto hang-up dialog's buttons
+  //   ok | apply | cancel                the property sheet's buttons
+  void RunScript(const std::string& line);
   // What the test hooks write: link, window, tray, commands, tree, log rows.
   std::string StateText() const;
   // The README this program opens, empty when none is found.
@@ -133,6 +166,16 @@ class CMainFrame : public QMainWindow {
   void OnFeedback();
   void OnAbout();
 
+  // Settings and dial-up (main_frame_settings.cpp).
+  void BuildSettings();
+  QWidget* BuildSheetButtons();
+  bool SaveSettings();
+  void OnDialInternet();
+  void OnHangUp();
+  void OnOpenHosts();
+  void ShowAutoHangUpDialog();
+  ManagerDialUpSeams DialUpSeams();
+
   MainFrameOptions options_;
   ManagerSettings settings_;
   CMessageBoxes boxes_;
@@ -141,12 +184,18 @@ class CMainFrame : public QMainWindow {
   CActivityModel activity_;
   std::unique_ptr<ManagerLink> link_;
   std::unique_ptr<CEngineControl> engine_;
+  std::unique_ptr<CSettingsDocument> document_;
+  dialup::DialUpBackendPtr backend_;
+  std::unique_ptr<CManagerDialUp> dial_up_;
+  CAutoHangUpDialog* auto_hang_up_ = nullptr;
   std::map<int, QAction*> actions_;
   QMenu* tray_menu_ = nullptr;
   CTrayIcon* tray_ = nullptr;
   CAllControlsSheet* sheet_ = nullptr;
   QTimer* heartbeat_ = nullptr;
   bool really_exit_ = false;
+  bool document_closed_ = false;
+  int scripts_done_ = 0;  // settings steps of the test hooks finished
   std::function<void()> idle_warning_;
 };
 

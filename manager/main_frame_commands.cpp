@@ -53,6 +53,14 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 }
 
 void CMainFrame::CloseDocument() {
+  if (document_closed_) {
+    return;
+  }
+  document_closed_ = true;
+  // "Disconnect on exit": the manager's hang-up, with its questions.
+  if (settings_.disconnect_on_exit && dial_up_) {
+    dial_up_->ManagerHangUp();
+  }
   if (heartbeat_ != nullptr) {
     heartbeat_->stop();
   }
@@ -99,8 +107,8 @@ void CMainFrame::OnFeedback() {
 
 std::string CMainFrame::ReadMePath() const {
   // The installed copy beside the programs first, then the source folder's.
-  for (const std::string& folder :
-       {settings_.install_dir, settings_.install_dir + "/..", std::string(QLM_MANAGER_SOURCE_DIR)}) {
+  for (const std::string& folder : {settings_.install_dir, settings_.install_dir + "/..",
+                                    std::string(QLM_MANAGER_SOURCE_DIR)}) {
     if (folder.empty() || folder == "/..") {
       continue;
     }

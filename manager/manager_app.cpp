@@ -71,7 +71,8 @@ int RunManager(int argc, char** argv) {
           } else {
             frame.RunCommand(id);
           }
-        });
+        },
+        [&frame](const std::string& line) { frame.RunScript(line); });
   }
   frame.StartHeartbeat();
   const int code = app.exec();

@@ -27,6 +27,12 @@ bool Flag(const char* section, const char* name, uint32_t def) {
   return CQlmstd::GetRegProfileInt(section, name, def) != 0;
 }
 
+std::string Text(const char* section, const char* name) {
+  char buffer[kValueSize] = {};
+  const char* text = CQlmstd::GetRegProfileString(section, name, "", buffer, sizeof buffer);
+  return text != nullptr ? text : "";
+}
+
 }  // namespace
 
 std::string ReadDefaultIp() {
@@ -43,7 +49,11 @@ ManagerSettings ReadManagerSettings() {
   s.auto_load = Flag(kGeneral, "AutoLoad", 0);
   s.auto_run = Flag(kGeneral, "AutoRun", 0);
   s.use_dial_up = Flag(kGeneral, "UseDialUp", 0);
-  s.disconnect_on_exit = Flag(kGeneral, "Disconnect", 0);
+  s.dial_up_managed = Flag(kGeneral, "DialUpManaged", 0);
+  s.dial_up_profile = Text(kGeneral, "DialUpProfile");
+  s.dial_up_user = Text(kGeneral, "DialUpUserId");
+  s.dial_up_password = Text(kGeneral, "DialUpPasswd");
+  s.disconnect_on_exit = Flag(kGeneral, "Disconnect", 1);
   s.log_enable = Flag(kLog, "Enable", 0);
   s.install_dir = ReadInstallDir();
   s.support_page = RootValue(kSupportPageValue);

@@ -1,6 +1,8 @@
 // The test hooks' files.
 #include "manager/test_hooks.h"
 
+#include <cctype>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -29,9 +31,11 @@ CTestHooks::CTestHooks(std::string dir) : dir_(std::move(dir)) {
   connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
 }
 
-void CTestHooks::Start(std::function<std::string()> state, std::function<void(int)> command) {
+void CTestHooks::Start(std::function<std::string()> state, std::function<void(int)> command,
+                       std::function<void(const std::string&)> script) {
   state_ = std::move(state);
   command_ = std::move(command);
+  script_ = std::move(script);
   timer_.start(kPollMs);
   Poll();
 }
@@ -59,10 +63,18 @@ void CTestHooks::Poll() {
   if (!in) {
     return;
   }
-  int id = 0;
-  in >> id;
+  std::string line;
+  std::getline(in, line);
   in.close();
   std::remove(command_path.c_str());
+  if (!line.empty() && !std::isdigit(static_cast<unsigned char>(line[0]))) {
+    // A step that may open a dialog runs after this poll has returned.
+    if (script_) {
+      QTimer::singleShot(0, this, [this, line] { script_(line); });
+    }
+    return;
+  }
+  const int id = std::atoi(line.c_str());
   if (id != 0 && command_) {
     command_(id);
   }

@@ -8,6 +8,9 @@
 //                   Start Engine, 32784 Stop Engine, 32790 Exit, ...) is run
 //                   as if chosen from the menu, then the file is removed;
 //                   1 to 5 bring that property sheet page to the front;
+//                   a line of words instead runs a settings script step
+//                   (CMainFrame::RunScript: fill a dialog, open one for a
+//                   picture, close it, OK / Apply / Cancel);
 //   <dir>/messages  every message box text, one per line.
 // Nothing of this exists unless the variable is set.
 #pragma once
@@ -30,7 +33,8 @@ class CTestHooks : public QObject {
   static void CreateFromEnvironment();
 
   // `state` is asked every poll; `command` runs a command number.
-  void Start(std::function<std::string()> state, std::function<void(int)> command);
+  void Start(std::function<std::string()> state, std::function<void(int)> command,
+             std::function<void(const std::string&)> script = nullptr);
   void AppendMessage(const std::string& text);
 
  private:
@@ -41,6 +45,7 @@ class CTestHooks : public QObject {
   std::string last_state_;
   std::function<std::string()> state_;
   std::function<void(int)> command_;
+  std::function<void(const std::string&)> script_;
   QTimer timer_;
 };
 

@@ -11,7 +11,11 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "dialup/scripted_backend.h"
 #include "link/msg.h"
+#include "manager/activity_prop.h"
+#include "manager/all_controls_sheet.h"
+#include "tests/engine/config/temp_store.h"
 #include "manager/instance_lock.h"
 #include "manager/main_frame.h"
 #include "manager/manager_app.h"
@@ -48,6 +52,13 @@ class MainFrameWidgetTest : public QObject {
       s.auto_run = [] { return false; };
       return s;
     };
+    options.dial_up_backend = [] {
+      auto backend = std::make_unique<dialup::CScriptedBackend>();
+      backend->SetLoadable(false);
+      return backend;
+    };
+    options.document.autostart_file = store_dir_.File("autostart/quillmar.desktop");
+    options.document.host_address = [] { return std::string("127.0.0.1"); };
     return std::make_unique<CMainFrame>(std::move(options));
   }
 
@@ -58,6 +69,9 @@ class MainFrameWidgetTest : public QObject {
 
   std::unique_ptr<test::CFakeEngine> engine_;
   std::vector<std::string> opened_;
+  // The settings document reads (and OK writes) a store of the test's own.
+  test::CTempDir store_dir_{"qlm-widget-store"};
+  std::unique_ptr<test::CTempStore> store_ = std::make_unique<test::CTempStore>();
 
  private slots:
   void init() {
@@ -76,9 +90,11 @@ class MainFrameWidgetTest : public QObject {
     QVERIFY(Enabled(*frame, kCmdReadMe));  // the source folder's README.md
     QVERIFY(Enabled(*frame, kCmdExit));
     QVERIFY(Enabled(*frame, kCmdAbout));
-    for (int id : {kCmdDialInternet, kCmdHangUp, kCmdOpenHosts, kCmdHelpTopics}) {
+    // No dial-up service here: both dial commands are off; the HOSTS file is not.
+    for (int id : {kCmdDialInternet, kCmdHangUp, kCmdHelpTopics}) {
       QVERIFY(!Enabled(*frame, id));
     }
+    QVERIFY(Enabled(*frame, kCmdOpenHosts));
     QVERIFY(!frame->RunCommand(kCmdStopEngine));
   }
 
@@ -173,9 +189,10 @@ class MainFrameWidgetTest : public QObject {
     link::CMsg activity(link::MSG_ACTIVITY);
     activity.activity = {"127.0.0.1:SOCKS:1080", "0x2a0", "Connecting to example.com"};
     link::CMsg log(link::MSG_LOG_CONTENT);
-    log.lines = {"12/08/2026 10:00:00 0x2a0 ERR one", "12/08/2026 10:00:01 0x2a0 HTTP a b c d 80 GET"};
+    log.lines = {"12/08/2026 10:00:00 0x2a0 ERR one",
+                 "12/08/2026 10:00:01 0x2a0 HTTP a b c d 80 GET"};
     QVERIFY(engine_->Send(test::MsgBytes(list) + test::MsgBytes(activity) + test::MsgBytes(log)));
-    auto* tree = frame->findChild<QTreeWidget*>();
+    QTreeWidget* tree = frame->Sheet().ActivityProp();
     QVERIFY(tree != nullptr);
     QVERIFY(test::PumpUntil([&] { return tree->topLevelItemCount() == 1 &&
                                          tree->topLevelItem(0)->childCount() == 1; }));
@@ -213,7 +230,7 @@ class MainFrameWidgetTest : public QObject {
     counter.start(50);
     QVERIFY(test::PumpUntil([&] { return beats >= 6; }));
     QCOMPARE(table->model()->rowCount(), 0);
-    auto* refresh = frame->findChild<QPushButton*>();
+    auto* refresh = frame->findChild<QPushButton*>("Refresh");
     QVERIFY(refresh != nullptr);
     QCOMPARE(refresh->text(), QString("Refresh"));
     refresh->click();

@@ -64,6 +64,9 @@ CManagerUnderTest::CManagerUnderTest(const CVirtualDisplay& display,
   environment_["QT_QPA_PLATFORM"] = "xcb";
   environment_["QUILLMAR_TEST_HOOK_DIR"] = hook_dir_;
   environment_["XDG_RUNTIME_DIR"] = hook_dir_;
+  // Never the user's own autostart folder or the system's host table.
+  environment_.emplace("XDG_CONFIG_HOME", hook_dir_ + "/config");
+  environment_.emplace("QUILLMAR_HOSTS_FILE", hook_dir_ + "/hosts");
 }
 
 CManagerUnderTest::~CManagerUnderTest() {
@@ -100,6 +103,15 @@ bool CManagerUnderTest::WaitForStateWhere(const std::function<bool(const std::st
 }
 
 std::string CManagerUnderTest::Messages() const { return ReadFile(hook_dir_ + "/messages"); }
+
+void CManagerUnderTest::Script(const std::string& line) const {
+  const std::string temp = hook_dir_ + "/command.tmp";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    out << line << "\n";
+  }
+  fs::rename(temp, hook_dir_ + "/command");
+}
 
 void CManagerUnderTest::Command(int id) const {
   // Written aside and renamed, so the program never reads half a number.

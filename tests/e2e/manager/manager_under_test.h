@@ -53,6 +53,8 @@ class CManagerUnderTest {
   std::string Messages() const;
   // Runs a menu command (or 1..5: shows that page), as the hooks take it.
   void Command(int id) const;
+  // Runs a settings step (a line of words, see CMainFrame::RunScript).
+  void Script(const std::string& line) const;
   CChildProcess& Process() { return *process_; }
 
   // Saves the virtual screen as build/screenshots/<name>.png; the path, empty
