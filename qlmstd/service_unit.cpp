@@ -112,8 +112,9 @@ std::string PackagedServiceUnitText(const std::string& program) {
          "\nProtectKernelLogs=yes\nProtectControlGroups=yes\nProtectProc=invisible"
          "\nRestrictNamespaces=yes\nRestrictRealtime=yes\nRestrictSUIDSGID=yes"
          "\nLockPersonality=yes\nMemoryDenyWriteExecute=yes\nRemoveIPC=yes"
-         // Sockets: IPv4, the system log and sd_notify, the interface list.
-         "\nRestrictAddressFamilies=AF_INET AF_UNIX AF_NETLINK"
+         // Sockets: IPv4 (IPv6 for name servers the resolver may ask), the
+         // system log and sd_notify, the interface list.
+         "\nRestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX AF_NETLINK"
          "\nSystemCallArchitectures=native\n" +
          kInstallSection;
 }

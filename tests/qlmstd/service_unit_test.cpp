@@ -146,6 +146,25 @@ TEST_F(ServiceUnitTest, PackageUnitCountsAsInstalledAndIsNotDeleted) {
   EXPECT_TRUE(fs::exists(package_unit));
 }
 
+// The manager controls the packaged engine as an installed service.
+TEST_F(ServiceUnitTest, PackagedServiceIsInstalledForStartAndQuery) {
+  const std::string systemctl = dir_ + "/systemctl";
+  std::ofstream(systemctl) << "#!/bin/sh\necho \"$@\" >> " << dir_
+                           << "/calls\n[ \"$1\" = show ] && echo inactive\nexit 0\n";
+  chmod(systemctl.c_str(), 0755);
+  SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", systemctl, dir_ + "/package"});
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), -1);  // nothing installed yet
+  std::ofstream(dir_ + "/package/QuillmarService.service")
+      << PackagedServiceUnitText("/usr/lib/quillmar/qlmsvr");
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), 0);  // installed and stopped
+  EXPECT_TRUE(CQlmstd::ServiceStart());
+  std::ifstream calls(dir_ + "/calls");
+  std::stringstream log;
+  log << calls.rdbuf();
+  EXPECT_NE(log.str().find("start --no-block QuillmarService.service"), std::string::npos)
+      << log.str();
+}
+
 TEST(ServiceUnitTextTest, PackagedUnitRunsAsItsOwnUserWithThreeCapabilities) {
   const std::string text = PackagedServiceUnitText("/usr/lib/quillmar/qlmsvr");
   // The same service as the local one, hardened.
