@@ -1,5 +1,5 @@
 # Quillmar: `make run` and `make test` do all the set-up themselves.
-.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz bench clean
+.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz bench deb clean
 
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
@@ -58,5 +58,10 @@ fuzz: deps
 bench: build
 	bash scripts/bench.sh $(BUILD)
 
+# The Debian package: build-deb/quillmar_<version>_<arch>.deb, built with
+# dpkg-buildpackage from a copy of the tree and checked with lintian.
+deb: deps
+	JOBS=$(JOBS) bash scripts/deb.sh build-deb
+
 clean:
-	rm -rf build build-asan build-tsan build-fuzz
+	rm -rf build build-asan build-tsan build-fuzz build-deb

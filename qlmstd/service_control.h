@@ -14,6 +14,9 @@ struct ServiceControlPaths {
   std::string systemd_marker = "/run/systemd/system";  // exists when systemd runs
   std::string unit_folder = "/etc/systemd/system";
   std::string systemctl = "systemctl";
+  // Where an installed package keeps its unit: an engine installed that way
+  // is a registered service too, though -install did not write it.
+  std::string package_unit_folder = "/lib/systemd/system";
 };
 
 // The paths the service functions use (process-wide; set before use).

@@ -22,9 +22,14 @@ std::string UnitPath(const ServiceControlPaths& paths) {
   return paths.unit_folder + "/" + kUnitFileName;
 }
 
+std::string PackageUnitPath(const ServiceControlPaths& paths) {
+  return paths.package_unit_folder + "/" + kUnitFileName;
+}
+
 bool UnitExists(const ServiceControlPaths& paths) {
   struct stat st {};
-  return stat(UnitPath(paths).c_str(), &st) == 0;
+  return stat(UnitPath(paths).c_str(), &st) == 0 ||
+         (!paths.package_unit_folder.empty() && stat(PackageUnitPath(paths).c_str(), &st) == 0);
 }
 
 int Systemctl(const ServiceControlPaths& paths, std::vector<std::string> args, std::string* out) {

@@ -14,6 +14,9 @@ namespace qlm::qlmstd {
 bool ServiceManagerReachable(const ServiceControlPaths& paths);
 // unit_folder/QuillmarService.service.
 std::string UnitPath(const ServiceControlPaths& paths);
+// package_unit_folder/QuillmarService.service.
+std::string PackageUnitPath(const ServiceControlPaths& paths);
+// The service is registered: by -install (UnitPath) or by the package.
 bool UnitExists(const ServiceControlPaths& paths);
 // Runs systemctl with `args` and waits for it; its exit code (-1 when it
 // cannot run or does not exit normally). Its standard output goes to `out`

@@ -26,6 +26,8 @@ inline constexpr const char* kNoEngineFormat =
 inline constexpr const char* kAlreadyInstalledFormat =
     "%s exists already; remove the service first (qlmsvr -remove)";
 inline constexpr const char* kNotInstalledFormat = "%s does not exist";
+inline constexpr const char* kPackageUnitFormat =
+    "%s belongs to the installed package; remove the package to remove the service";
 // The start-pending wait hint of the service: the time start-up may take.
 inline constexpr int kStartTimeoutSeconds = 120;
 
@@ -66,13 +68,55 @@ std::string ExecStartWord(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// [Unit] and the first [Service] lines, shared by both units.
+std::string UnitHead(const std::string& program, const char* after) {
+  return std::string("[Unit]\nDescription=") + kServiceDisplayName + after +
+         "\n\n[Service]\nType=notify\nExecStart=" + ExecStartWord(program) +
+         "\nRestart=on-failure\nLimitNOFILE=" + std::to_string(kServiceDescriptorLimit) +
+         "\nTimeoutStartSec=" + std::to_string(kStartTimeoutSeconds) + "\n";
+}
+
+inline constexpr const char* kInstallSection = "\n[Install]\nWantedBy=multi-user.target\n";
+
+// What the service needs: binding the well-known ports (53, 80, 21, ...),
+// the raw ICMP socket of the DHCP server's address check where unprivileged
+// ICMP is off, and broadcasts (DHCP offers, the keep-alive query).
+inline constexpr const char* kServiceCapabilities =
+    "CAP_NET_BIND_SERVICE CAP_NET_RAW CAP_NET_BROADCAST";
+
+}  // namespace
+
 std::string ServiceUnitText(const std::string& program) {
-  return std::string("[Unit]\nDescription=") + kServiceDisplayName +
-         "\nAfter=network.target\n\n[Service]\nType=notify\nExecStart=" +
-         ExecStartWord(program) + "\nRestart=on-failure\nLimitNOFILE=" +
-         std::to_string(kServiceDescriptorLimit) +
-         "\nTimeoutStartSec=" + std::to_string(kStartTimeoutSeconds) +
-         "\n\n[Install]\nWantedBy=multi-user.target\n";
+  return UnitHead(program, "\nAfter=network.target") + kInstallSection;
+}
+
+std::string PackagedServiceUnitText(const std::string& program) {
+  const std::string user = kServiceUser;
+  const std::string capabilities = kServiceCapabilities;
+  // The listeners bind to the host's first address, which must be there
+  // when the engine starts.
+  return UnitHead(program,
+                  "\nDocumentation=man:qlmsvr(8)\nWants=network-online.target"
+                  "\nAfter=network-online.target") +
+         "User=" + user + "\nGroup=" + user +
+         // The store, its leases and the log stay the administrators' group's.
+         "\nUMask=0007\nWorkingDirectory=" + kServiceStateFolder +
+         "\nSyslogIdentifier=" + kServiceName + "\nAmbientCapabilities=" + capabilities +
+         "\nCapabilityBoundingSet=" + capabilities +
+         "\nNoNewPrivileges=yes\nProtectSystem=strict\nReadWritePaths=" +
+         kServiceStateFolder + " " + kServiceLogFolder + " " + kServiceRunFolder +
+         "\nProtectHome=yes\nPrivateTmp=yes\nPrivateDevices=yes\nProtectClock=yes"
+         "\nProtectHostname=yes\nProtectKernelTunables=yes\nProtectKernelModules=yes"
+         "\nProtectKernelLogs=yes\nProtectControlGroups=yes\nProtectProc=invisible"
+         "\nRestrictNamespaces=yes\nRestrictRealtime=yes\nRestrictSUIDSGID=yes"
+         "\nLockPersonality=yes\nMemoryDenyWriteExecute=yes\nRemoveIPC=yes"
+         // Sockets: IPv4 (IPv6 for name servers the resolver may ask), the
+         // system log and sd_notify, the interface list.
+         "\nRestrictAddressFamilies=AF_INET AF_INET6 AF_UNIX AF_NETLINK"
+         "\nSystemCallArchitectures=native\n" +
+         kInstallSection;
 }
 
 std::string InstalledEngineProgram() {
@@ -102,7 +146,9 @@ ServiceUnitResult InstallServiceUnit() {
   const std::string unit_path = UnitPath(paths);
   if (UnitExists(paths)) {
     // As the service manager refuses a second service of one name.
-    return {false, Formatted(kAlreadyInstalledFormat, unit_path)};
+    struct stat st {};
+    const bool local = stat(unit_path.c_str(), &st) == 0;
+    return {false, Formatted(kAlreadyInstalledFormat, local ? unit_path : PackageUnitPath(paths))};
   }
   std::ofstream unit(unit_path, std::ios::trunc);
   unit << ServiceUnitText(program);
@@ -122,7 +168,12 @@ ServiceUnitResult RemoveServiceUnit() {
     return {false, kNoSystemdText};
   }
   const std::string unit_path = UnitPath(paths);
-  if (!UnitExists(paths)) {
+  struct stat st {};
+  if (stat(unit_path.c_str(), &st) != 0) {
+    if (UnitExists(paths)) {
+      // The package's own file: deleting it would leave the package broken.
+      return {false, Formatted(kPackageUnitFormat, PackageUnitPath(paths))};
+    }
     return {false, Formatted(kNotInstalledFormat, unit_path)};
   }
   // systemctl stop returns once the stop-pending state is over.

@@ -28,6 +28,19 @@ struct ServiceUnitResult {
 // Restart=on-failure and LimitNOFILE=kServiceDescriptorLimit.
 std::string ServiceUnitText(const std::string& program);
 
+// The system account, store, log and lock folders of the packaged engine.
+inline constexpr const char* kServiceUser = "quillmar";
+inline constexpr const char* kServiceStateFolder = "/var/lib/quillmar";
+inline constexpr const char* kServiceLogFolder = "/var/log/quillmar";
+inline constexpr const char* kServiceRunFolder = "/run/quillmar";
+
+// The same unit as shipped by the Debian package: the engine runs as the
+// system account kServiceUser with only the capabilities its daemons need
+// (ports below 1024, the DHCP server's ICMP echo and broadcasts), sees the
+// file system read-only except its store, log and lock folders, and logs to
+// the system log as QuillmarService.
+std::string PackagedServiceUnitText(const std::string& program);
+
 // InstallDir/qlmsvr; empty when the store has no InstallDir.
 std::string InstalledEngineProgram();
 

@@ -27,6 +27,10 @@ packages=(
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core xvfb xauth
   # screenshots of the virtual screen and their colour count
   imagemagick
+  # the Debian package (make deb) and its checks: Debian's packaging tools,
+  # lintian, systemd-analyze for the unit, setpriv to start the engine as its
+  # unit would, polkit's rule folder
+  dpkg-dev debhelper fakeroot lintian systemd util-linux passwd adduser
 )
 
 missing=()

@@ -27,7 +27,8 @@ class ServiceUnitTest : public StoreTest {
     fs::create_directories(dir_ + "/systemd");
     fs::create_directories(dir_ + "/units");
     unit_ = dir_ + "/units/QuillmarService.service";
-    SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", "true"});
+    fs::create_directories(dir_ + "/package");
+    SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", "true", dir_ + "/package"});
   }
   void TearDown() override {
     SetServiceControlPaths(saved_);
@@ -125,6 +126,60 @@ TEST_F(ServiceUnitTest, UnwritableUnitFolderFails) {
   EXPECT_NE(result.error.find(dir_ + "/missing/folder/QuillmarService.service"),
             std::string::npos)
       << result.error;
+}
+
+TEST_F(ServiceUnitTest, PackageUnitCountsAsInstalledAndIsNotDeleted) {
+  MakeRoot();
+  PlaceFile("qlmsvr", 0755);
+  const std::string package_unit = dir_ + "/package/QuillmarService.service";
+  std::ofstream(package_unit) << PackagedServiceUnitText("/usr/lib/quillmar/qlmsvr");
+  const ServiceUnitResult install = InstallServiceUnit();
+  EXPECT_FALSE(install.ok);
+  EXPECT_NE(install.error.find(package_unit + " exists already"), std::string::npos)
+      << install.error;
+  EXPECT_FALSE(fs::exists(unit_));
+  const ServiceUnitResult remove = RemoveServiceUnit();
+  EXPECT_FALSE(remove.ok);
+  EXPECT_NE(remove.error.find(package_unit + " belongs to the installed package"),
+            std::string::npos)
+      << remove.error;
+  EXPECT_TRUE(fs::exists(package_unit));
+}
+
+// The manager controls the packaged engine as an installed service.
+TEST_F(ServiceUnitTest, PackagedServiceIsInstalledForStartAndQuery) {
+  const std::string systemctl = dir_ + "/systemctl";
+  std::ofstream(systemctl) << "#!/bin/sh\necho \"$@\" >> " << dir_
+                           << "/calls\n[ \"$1\" = show ] && echo inactive\nexit 0\n";
+  chmod(systemctl.c_str(), 0755);
+  SetServiceControlPaths({dir_ + "/systemd", dir_ + "/units", systemctl, dir_ + "/package"});
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), -1);  // nothing installed yet
+  std::ofstream(dir_ + "/package/QuillmarService.service")
+      << PackagedServiceUnitText("/usr/lib/quillmar/qlmsvr");
+  EXPECT_EQ(CQlmstd::IsServiceRunning(), 0);  // installed and stopped
+  EXPECT_TRUE(CQlmstd::ServiceStart());
+  std::ifstream calls(dir_ + "/calls");
+  std::stringstream log;
+  log << calls.rdbuf();
+  EXPECT_NE(log.str().find("start --no-block QuillmarService.service"), std::string::npos)
+      << log.str();
+}
+
+TEST(ServiceUnitTextTest, PackagedUnitRunsAsItsOwnUserWithThreeCapabilities) {
+  const std::string text = PackagedServiceUnitText("/usr/lib/quillmar/qlmsvr");
+  // The same service as the local one, hardened.
+  for (const char* line :
+       {"\nType=notify\n", "\nExecStart=/usr/lib/quillmar/qlmsvr\n", "\nRestart=on-failure\n",
+        "\nLimitNOFILE=65536\n", "\nUser=quillmar\n", "\nGroup=quillmar\n",
+        "\nSyslogIdentifier=QuillmarService\n",
+        "\nAmbientCapabilities=CAP_NET_BIND_SERVICE CAP_NET_RAW CAP_NET_BROADCAST\n",
+        "\nCapabilityBoundingSet=CAP_NET_BIND_SERVICE CAP_NET_RAW CAP_NET_BROADCAST\n",
+        "\nProtectSystem=strict\n", "\nProtectHome=yes\n", "\nPrivateTmp=yes\n",
+        "\nReadWritePaths=/var/lib/quillmar /var/log/quillmar /run/quillmar\n",
+        "\n[Install]\nWantedBy=multi-user.target\n"}) {
+    EXPECT_NE(text.find(line), std::string::npos) << line << " missing in\n" << text;
+  }
+  EXPECT_EQ(text.rfind("[Unit]\nDescription=Quillmar Service\n", 0), 0u) << text;
 }
 
 // systemd would split the first path at its blank and expand "%d".
