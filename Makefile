@@ -1,5 +1,5 @@
 # Quillmar: `make run` and `make test` do all the set-up themselves.
-.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz bench clean
+.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz soak bench clean
 
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
@@ -54,6 +54,16 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLM_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS)
 	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+# The engine under AddressSanitizer + UndefinedBehaviorSanitizer for
+# SOAK_SECONDS (default 10 minutes) of load, bad input and a probe, in a
+# network namespace of its own; fails on any sanitizer report, crash, hang,
+# slow probe, leak or lost store value.
+SOAK_SECONDS ?= 600
+soak: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=address -DQLM_BENCH=OFF
+	cmake --build build-asan -j $(JOBS) --target qlmsvr qlmreg
+	/usr/bin/python3 soak/soak.py --build build-asan --seconds $(SOAK_SECONDS)
 
 bench: build
 	bash scripts/bench.sh $(BUILD)
