@@ -26,8 +26,8 @@ using std::chrono::milliseconds;
 constexpr milliseconds kBudget{1500};
 // The gap between two trickled bytes: well inside the wait for each byte.
 constexpr milliseconds kGap{200};
-// Enough bytes to keep trickling for four budgets.
-constexpr int kBytes = 4 * kBudget.count() / kGap.count();
+// Enough bytes to keep trickling for eight budgets.
+constexpr int kBytes = 8 * kBudget.count() / kGap.count();
 
 // Reads one reply chunk (at most 10 s); empty at close or on silence.
 std::string ReadSome(int fd) {
@@ -78,9 +78,10 @@ void Prepare(EngineUnderTest& engine) {
 
 void ExpectCutAfterBudget(const std::optional<milliseconds>& held) {
   ASSERT_TRUE(held.has_value()) << "the trickling client kept its connection";
-  // Never before the first wait is over, and long before the trickle ends.
+  // Never before the first wait is over, and long before the trickle ends
+  // (room left for a loaded machine).
   EXPECT_GE(*held, kBudget - milliseconds{100});
-  EXPECT_LT(*held, kBudget * 3);
+  EXPECT_LT(*held, kBudget * 6);
 }
 
 TEST(SlowClientE2eTest, HttpRequestHeadIsDueOneWaitAfterItsFirstByte) {
