@@ -34,6 +34,7 @@ import time
 ENGINE_IP = "127.0.0.245"
 SERVER_IP = "127.0.0.246"
 FTP_IP = "127.0.0.247"
+DHCP_IP = "10.251.0.1"  # on the soak namespace's own dummy interface
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 PORTS = {"SOCKS": 1080, "HTTP": 8080, "FTP": 2121, "Email": 110, "SMTP": 2525,
@@ -60,6 +61,14 @@ def in_namespace(argv):
     subprocess.run(["ip", "netns", "add", name], check=True)
     try:
         subprocess.run(["ip", "netns", "exec", name, "ip", "link", "set", "lo", "up"], check=True)
+        # The DHCP daemon serves an interface's network, never loopback: a
+        # veth pair inside the namespace holds its address.
+        for command in (["ip", "link", "add", "qlmsoak0", "type", "veth", "peer", "name",
+                         "qlmsoak1"],
+                        ["ip", "addr", "add", DHCP_IP + "/24", "dev", "qlmsoak0"],
+                        ["ip", "link", "set", "qlmsoak1", "up"],
+                        ["ip", "link", "set", "qlmsoak0", "up"]):
+            subprocess.run(["ip", "netns", "exec", name] + command, check=True)
         return subprocess.run(["ip", "netns", "exec", name, sys.executable, __file__, "--inside"]
                               + argv).returncode
     finally:
@@ -75,20 +84,21 @@ def dword(value):
 def store_text(folder, servers):
     daemons = [("SOCKS", ""), ("HTTP", ""), ("FTP", ""), ("Telnet", ""), ("RealAudio", ""),
                ("DNS", '"Forward"=hex:00\n"Broadcast"=hex:00\n"TTL"=%s' % dword(600)),
-               ("DHCP", '"FromAddr"="127.0.0.100"\n"ToAddr"="127.0.0.200"\n'
-                        '"Netmask"="255.0.0.0"\n"LeasingTime"=%s\n"VerifyIP"=hex:00'
+               ("DHCP", '"FromAddr"="10.251.0.10"\n"ToAddr"="10.251.0.200"\n'
+                        '"Netmask"="255.255.255.0"\n"LeasingTime"=%s\n"VerifyIP"=hex:00'
                         % dword(86400))]
     email = ('"Pop3S_ip"="%s"\n"Pop3Port"=%s\n"Pop3Delimiter"="#"\n"SmtpProxyPort"=%s\n'
              '"SmtpS_ip"="%s"\n"SmtpPort"=%s\n"ContactDomain"="soak.test"'
              % (SERVER_IP, dword(servers["pop3"]), dword(PORTS["SMTP"]), SERVER_IP,
                 dword(servers["echo3"])))
-    text = ('[General]\n"UseDefaultIP"=dword:00000001\n"DefaultIP"="%s"\n\n'
+    text = ('[General]\n"UseDefaultIP"=dword:00000000\n"DefaultIP"="%s"\n\n'
             '[Activity]\n"Enable"=dword:00000000\n"MaxConnections"=%s\n\n'
             '[Log]\n"FileName"="%s/engine.log"\n"Enable"=dword:00000001\n"MaxLines"=%s\n\n'
             % (ENGINE_IP, dword(8000), folder, dword(2000)))
     for name, values in daemons:
+        ip = DHCP_IP if name == "DHCP" else ENGINE_IP
         text += ('[Daemons\\%s:%d]\n"Name"="%s"\n"DefaultPort"=%s\n"Enable"=hex:01\n'
-                 '"Security"=hex:00\n%s\n\n' % (ENGINE_IP, PORTS[name], name,
+                 '"Security"=hex:00\n%s\n\n' % (ip, PORTS[name], name,
                                                 dword(PORTS[name]), values))
     for port in (PORTS["Email"], PORTS["SMTP"]):
         text += ('[Daemons\\%s:%d]\n"Name"="Email"\n"DefaultPort"=%s\n"Enable"=hex:01\n'
@@ -604,7 +614,8 @@ async def bad_datagrams(stats, stop):
                     [random.randbytes(n) for n in (0, 1, 512, 1472, 8192, 65000)])
                 data = random.choice(pool)
                 try:
-                    s.sendto(data, (ENGINE_IP, PORTS[daemon]))
+                    s.sendto(data, (DHCP_IP if daemon == "DHCP" else ENGINE_IP,
+                                    PORTS[daemon]))
                     stats.bad(daemon)
                 except OSError:
                     pass
