@@ -1,5 +1,5 @@
 # Quillmar: `make run` and `make test` do all the set-up themselves.
-.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz bench deb clean
+.PHONY: all deps build run test test-unit test-e2e test-asan test-tsan fuzz soak bench deb clean
 
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
@@ -40,11 +40,13 @@ test-asan: deps
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# ThreadSanitizer in another.
+# ThreadSanitizer in another, without the Qt manager and its tests (Qt is not
+# instrumented: its own threads would only give noise); every engine, socket
+# and protocol test runs, the end-to-end ones with their engines under it.
 test-tsan: deps
-	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=thread -DQLM_BENCH=OFF
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=thread -DQLM_BENCH=OFF -DQLM_MANAGER=OFF
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # libFuzzer targets over the network parsers, each run for a bounded time
@@ -54,6 +56,16 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQLM_FUZZ=ON
 	cmake --build build-fuzz -j $(JOBS)
 	bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+# The engine under AddressSanitizer + UndefinedBehaviorSanitizer for
+# SOAK_SECONDS (default 10 minutes) of load, bad input and a probe, in a
+# network namespace of its own; fails on any sanitizer report, crash, hang,
+# slow probe, leak or lost store value.
+SOAK_SECONDS ?= 600
+soak: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQLM_SANITIZE=address -DQLM_BENCH=OFF
+	cmake --build build-asan -j $(JOBS) --target qlmsvr qlmreg
+	/usr/bin/python3 soak/soak.py --build build-asan --seconds $(SOAK_SECONDS)
 
 bench: build
 	bash scripts/bench.sh $(BUILD)

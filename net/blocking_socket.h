@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -75,6 +76,15 @@ class CBlockingSocket {
   // Receive until `size` bytes; throws "ReceiveExact:Receive time out or closed"
   // (other -11) when a Receive gives less than 1.
   int ReceiveExact(char* buffer, int size, Timeout timeout);
+  // A bound on every Receive from now until cleared: a whole request head or
+  // handshake must arrive within `budget`, however slowly its bytes come, or
+  // one client sending a byte just before each wait ends holds its
+  // connection slot for ever. Past it, Receive fails as on a time-out.
+  void SetReceiveDeadline(Timeout budget);
+  void ClearReceiveDeadline() { has_receive_deadline_ = false; }
+  bool HasReceiveDeadline() const { return has_receive_deadline_; }
+  // `timeout`, cut to what is left before the receive deadline (never below 0).
+  Timeout WithinReceiveDeadline(Timeout timeout) const;
   int SendDatagram(const char* buffer, int length, const sockaddr_in& to, Timeout timeout,
                    int flags = 0);
   // 0 on time-out, wait error or stop; -1 when the socket is gone (WSAENOTSOCK).
@@ -144,6 +154,10 @@ class CBlockingSocket {
   CWaitSet::Result WaitSelf(short events, Timeout timeout, int* error) const;
 
   int handle_ = -1;
+
+ private:
+  bool has_receive_deadline_ = false;
+  std::chrono::steady_clock::time_point receive_deadline_{};
 };
 
 // "a.b.c.d" of an address in network order.

@@ -119,11 +119,25 @@ void CBlockingSocket::SendForFile(const char* buffer, int length, Timeout timeou
   }
 }
 
+void CBlockingSocket::SetReceiveDeadline(Timeout budget) {
+  has_receive_deadline_ = true;
+  receive_deadline_ = Clock::now() + budget;
+}
+
+Timeout CBlockingSocket::WithinReceiveDeadline(Timeout timeout) const {
+  if (!has_receive_deadline_) {
+    return timeout;
+  }
+  const Timeout left = std::max(
+      Timeout{0}, std::chrono::duration_cast<Timeout>(receive_deadline_ - Clock::now()));
+  return timeout.count() < 0 ? left : std::min(timeout, left);
+}
+
 int CBlockingSocket::Receive(char* buffer, int size, Timeout timeout) {
   const Clock::time_point start = Clock::now();
   for (;;) {
     int error = 0;
-    switch (WaitSelf(POLLIN, Remaining(timeout, start), &error)) {
+    switch (WaitSelf(POLLIN, WithinReceiveDeadline(Remaining(timeout, start)), &error)) {
       case CWaitSet::Result::kTimedOut:
         throw CBlockingSocketException(kReceiveTimeout, 0, kOtherTimeout);
       case CWaitSet::Result::kError:

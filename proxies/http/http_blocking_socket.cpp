@@ -25,6 +25,9 @@ int CHttpBlockingSocket::ReadBufferedLine(std::string* line, size_t out_size,
     if (!IsOpen()) {
       return LineClosed;
     }
+    if (head_budget_.count() >= 0 && !HasReceiveDeadline() && buffer_.Count() > 0) {
+      SetReceiveDeadline(head_budget_);  // a kept-alive client's next head, already begun
+    }
     size_t room = 0;
     char* space = buffer_.ReceiveSpace(&room);
     if (space == nullptr) {
@@ -37,7 +40,7 @@ int CHttpBlockingSocket::ReadBufferedLine(std::string* line, size_t out_size,
     if (other != nullptr && other->IsOpen()) {
       other_index = waits.Add(other->Handle(), POLLIN);
     }
-    switch (waits.Wait(timeout)) {
+    switch (waits.Wait(WithinReceiveDeadline(timeout))) {
       case net::CWaitSet::Result::kTimedOut: return LineTimedOut;
       case net::CWaitSet::Result::kError:
       case net::CWaitSet::Result::kShutdown: Close(); return LineClosed;
@@ -64,6 +67,9 @@ int CHttpBlockingSocket::ReadBufferedLine(std::string* line, size_t out_size,
       return LineClosed;
     }
     buffer_.Commit(static_cast<size_t>(received));
+    if (head_budget_.count() >= 0 && !HasReceiveDeadline()) {
+      SetReceiveDeadline(head_budget_);
+    }
   }
 }
 

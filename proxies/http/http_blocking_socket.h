@@ -38,12 +38,21 @@ class CHttpBlockingSocket : public net::CBlockingSocket {
   // Sends what the receive buffer holds to `to` and empties it.
   void SendBuffered(net::CBlockingSocket& to, net::Timeout timeout);
 
+  // While set (a request head is being read), the first byte of the head
+  // starts a receive deadline of this length for the whole head.
+  void TimeHeadFromFirstByte(net::Timeout budget) { head_budget_ = budget; }
+  void StopTimingHead() {
+    head_budget_ = net::kWaitForever;
+    ClearReceiveDeadline();
+  }
+
   sockaddr_in peer_address_{};
   // 1: the connection closes after the current exchange.
   int close_flag_ = 1;
 
  private:
   CLineBuffer buffer_;
+  net::Timeout head_budget_ = net::kWaitForever;
 };
 
 }  // namespace qlm::http

@@ -23,7 +23,11 @@ int CHttpClientSocket::ReadHeaderBlock(std::string* block, size_t* used,
 
 int CHttpClientSocket::ReadRequest(std::string* block, size_t* used, net::CBlockingSocket* other,
                                    net::Timeout timeout) {
+  // The whole head is due within one request wait of its first byte, however
+  // slowly the client sends it.
+  TimeHeadFromFirstByte(timeout);
   const int result = CHttpBlockingSocket::ReadHeaderBlock(block, used, other, timeout);
+  StopTimingHead();
   switch (result) {
     case LineRead:
     case LineTimedOut:

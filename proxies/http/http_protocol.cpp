@@ -1,6 +1,8 @@
 // The HTTP proxy's entry in the engine.
 #include "proxies/http/http_protocol.h"
 
+#include "engine/timeout_overrides.h"
+
 #include "proxies/http/http_client_socket.h"
 #include "proxies/http/http_client_thread.h"
 
@@ -25,6 +27,8 @@ HttpProxyConfig HttpConfigFrom(const engine::ProtocolSetup& setup) {
   http.AutoUpdate = general.AutoUpdate != 0;
   http.update_check_started = setup.update_check_started;
   http.signal_update_check = setup.signal_update_check;
+  http.timeouts.client_request =
+      engine::TimeoutOr("http.client_request", http.timeouts.client_request);
   return http;
 }
 

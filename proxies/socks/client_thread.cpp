@@ -43,12 +43,16 @@ void CSocksSession::Run() {
   if (client_.Receive(&first, 1, client_.Timeouts().handshake) != 1) {
     throw CBlockingSocketException(kTextClientClosed, 0, net::kOtherExactFailed);
   }
+  // The rest of the handshake is due within one handshake wait of its first
+  // byte, not within one wait per byte.
+  client_.SetReceiveDeadline(client_.Timeouts().handshake);
   const uint8_t version = DetectVersion(static_cast<uint8_t>(first));
   if (version == 0) {
     WrongVersion(static_cast<uint8_t>(first));
     return;
   }
   ReadRequest(version);
+  client_.ClearReceiveDeadline();
   reply_.version = client_.version_;
   switch (client_.command_) {
     case kCmdConnect:

@@ -188,6 +188,34 @@ TEST_F(BlockingSocketTest, ReceiveWithZeroTimeOutAndNoDataThrowsTimeout) {
   EXPECT_EQ(e.GetErrorMessage(), "CBlockingSocket::Receive timeout error");
 }
 
+TEST_F(BlockingSocketTest, ReceiveDeadlineBoundsEveryWaitUntilCleared) {
+  qlm::test::TcpPair pair = qlm::test::MakeTcpPair();
+  CBlockingSocket socket;
+  socket.Attach(pair.a.Release());
+  char buffer[8];
+  EXPECT_EQ(socket.WithinReceiveDeadline(kLong), kLong);
+  // A deadline already past: waiting bytes are still taken, an empty socket
+  // fails at once as on a time-out, however long the wait asked for.
+  socket.SetReceiveDeadline(Timeout{0});
+  EXPECT_TRUE(socket.HasReceiveDeadline());
+  EXPECT_EQ(socket.WithinReceiveDeadline(kLong), Timeout{0});
+  EXPECT_EQ(socket.WithinReceiveDeadline(kWaitForever), Timeout{0});
+  ASSERT_TRUE(qlm::test::WriteAll(pair.b.Get(), "ab"));
+  EXPECT_EQ(socket.ReceiveExact(buffer, 2, kLong), 2);
+  CBlockingSocketException e = Thrown([&] { socket.Receive(buffer, 8, kLong); });
+  EXPECT_EQ(e.Message(), "CBlockingSocket::Receive timeout");
+  EXPECT_EQ(e.OtherErrorCode(), kOtherTimeout);
+  // Cleared: the wait's own time-out again.
+  socket.ClearReceiveDeadline();
+  EXPECT_FALSE(socket.HasReceiveDeadline());
+  ASSERT_TRUE(qlm::test::WriteAll(pair.b.Get(), "c"));
+  EXPECT_EQ(socket.Receive(buffer, 8, kLong), 1);
+  // A deadline ahead cuts a longer wait down to what is left of it.
+  socket.SetReceiveDeadline(std::chrono::seconds(5));
+  EXPECT_LE(socket.WithinReceiveDeadline(kLong), std::chrono::seconds(5));
+  EXPECT_EQ(socket.WithinReceiveDeadline(Timeout{10}), Timeout{10});
+}
+
 TEST_F(BlockingSocketTest, SendAndReceiveMoveBytesAndOnlySendClearsTheTrafficFlag) {
   qlm::test::TcpPair pair = qlm::test::MakeTcpPair();
   CBlockingSocket a;

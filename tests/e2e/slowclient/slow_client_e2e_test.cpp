@@ -1,0 +1,167 @@
+// Clients that send their request head, SOCKS handshake, FTP command line
+// or POP3 USER line one byte at a time, each byte well inside the wait for
+// the next: every one is cut off one wait after its first byte, not kept for
+// as long as it keeps trickling. The engine allows a single connection, so
+// a well-formed client served right after shows that the slot came back.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "tests/e2e/support/engine_under_test.h"
+#include "tests/support/loopback.h"
+#include "tests/support/scoped_fd.h"
+
+namespace qlm::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The wait injected for a whole head, handshake or line.
+constexpr milliseconds kBudget{1500};
+// The gap between two trickled bytes: well inside the wait for each byte.
+constexpr milliseconds kGap{200};
+// Enough bytes to keep trickling for eight budgets.
+constexpr int kBytes = 8 * kBudget.count() / kGap.count();
+
+// Reads one reply chunk (at most 10 s); empty at close or on silence.
+std::string ReadSome(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, 10000) != 1) {
+    return {};
+  }
+  char buffer[512];
+  const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+  return got > 0 ? std::string(buffer, static_cast<size_t>(got)) : std::string();
+}
+
+// Sends `lead` at once, then `byte` every kGap until the engine closes the
+// connection (or kBytes are sent). The time from the first byte to the close,
+// nullopt when the connection outlived the whole trickle.
+std::optional<milliseconds> Trickle(int fd, const std::string& lead, char byte) {
+  const Clock::time_point first = Clock::now();
+  if (!lead.empty() && !WriteAll(fd, lead)) {
+    return milliseconds{0};
+  }
+  for (int sent = lead.empty() ? 0 : 1; sent < kBytes; ++sent) {
+    if (sent > 0) {
+      pollfd p{fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(kGap.count())) == 1) {
+        char scrap[256];
+        const ssize_t got = recv(fd, scrap, sizeof scrap, MSG_DONTWAIT);
+        if (got <= 0) {
+          return std::chrono::duration_cast<milliseconds>(Clock::now() - first);
+        }
+        continue;  // an echo or reply: keep trickling
+      }
+    }
+    if (send(fd, &byte, 1, MSG_NOSIGNAL) != 1) {
+      return std::chrono::duration_cast<milliseconds>(Clock::now() - first);
+    }
+  }
+  return std::nullopt;
+}
+
+// The engine on its own address, one connection at most, with the injected
+// waits.
+void Prepare(EngineUnderTest& engine) {
+  engine.SetActivity(false, 1);
+  engine.SetEnvironment("QUILLMAR_TIMEOUTS",
+                        "socks.handshake=1500,http.client_request=1500,ftp.byte=1500,"
+                        "ftp.line=1500,email.receive=1500,email.line=1500");
+}
+
+void ExpectCutAfterBudget(const std::optional<milliseconds>& held) {
+  ASSERT_TRUE(held.has_value()) << "the trickling client kept its connection";
+  // Never before the first wait is over, and long before the trickle ends
+  // (room left for a loaded machine).
+  EXPECT_GE(*held, kBudget - milliseconds{100});
+  EXPECT_LT(*held, kBudget * 6);
+}
+
+TEST(SlowClientE2eTest, HttpRequestHeadIsDueOneWaitAfterItsFirstByte) {
+  EngineUnderTest engine("127.0.0.241");
+  const uint16_t port = engine.AddDaemon("HTTP");
+  Prepare(engine);
+  ASSERT_TRUE(engine.Start());
+  {
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    ExpectCutAfterBudget(Trickle(slow.Get(), "GET http://127.0.0.1/ HTTP/1.0\r\nX-Slow: ", 'a'));
+  }
+  // The slot is free again: a whole request gets an answer of its own,
+  // not the refusal of a full engine.
+  CScopedFd next(ConnectTcp(engine.Ip(), port));
+  ASSERT_GE(next.Get(), 0);
+  ASSERT_TRUE(WriteAll(next.Get(), "GET / HTTP/1.0\r\n\r\n"));
+  const std::string reply = ReadAll(next.Get(), 65536);
+  EXPECT_EQ(reply.rfind("HTTP/1.", 0), 0u) << reply;
+  EXPECT_EQ(reply.find("Limited by maximum connections"), std::string::npos) << reply;
+}
+
+TEST(SlowClientE2eTest, SocksHandshakeIsDueOneWaitAfterItsFirstByte) {
+  EngineUnderTest engine("127.0.0.242");
+  const uint16_t port = engine.AddDaemon("SOCKS");
+  Prepare(engine);
+  ASSERT_TRUE(engine.Start());
+  {
+    // SOCKS 4 CONNECT whose user id never ends.
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    ExpectCutAfterBudget(
+        Trickle(slow.Get(), std::string("\x04\x01\x00\x50\x7f\x00\x00\x01", 8), 'u'));
+  }
+  {
+    // SOCKS 5: methods offered at once, then a domain name byte by byte.
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    ASSERT_TRUE(WriteAll(slow.Get(), std::string("\x05\x01\x00", 3)));
+    EXPECT_EQ(ReadSome(slow.Get()), std::string("\x05\x00", 2));
+    ExpectCutAfterBudget(
+        Trickle(slow.Get(), std::string("\x05\x01\x00\x03\xff", 5), 'n'));
+  }
+  CScopedFd next(ConnectTcp(engine.Ip(), port));
+  ASSERT_GE(next.Get(), 0);
+  ASSERT_TRUE(WriteAll(next.Get(), std::string("\x05\x01\x00", 3)));
+  EXPECT_EQ(ReadSome(next.Get()), std::string("\x05\x00", 2));
+}
+
+TEST(SlowClientE2eTest, FtpCommandLineIsDueOneWaitAfterItsFirstByte) {
+  EngineUnderTest engine("127.0.0.243");
+  const uint16_t port = engine.AddDaemon("FTP");
+  Prepare(engine);
+  ASSERT_TRUE(engine.Start());
+  {
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    EXPECT_EQ(ReadSome(slow.Get()).rfind("220", 0), 0u);
+    ExpectCutAfterBudget(Trickle(slow.Get(), "USER anonymous@", 'h'));
+  }
+  CScopedFd next(ConnectTcp(engine.Ip(), port));
+  ASSERT_GE(next.Get(), 0);
+  EXPECT_EQ(ReadSome(next.Get()).rfind("220", 0), 0u);
+}
+
+TEST(SlowClientE2eTest, Pop3UserLineIsDueOneWaitAfterItsFirstByte) {
+  EngineUnderTest engine("127.0.0.244");
+  const uint16_t port = engine.AddDaemon("Email", true, false, "\"Pop3Delimiter\"=\"#\"");
+  Prepare(engine);
+  ASSERT_TRUE(engine.Start());
+  {
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    EXPECT_EQ(ReadSome(slow.Get()).rfind("+OK", 0), 0u);
+    ExpectCutAfterBudget(Trickle(slow.Get(), "USER alice#", 'h'));
+  }
+  CScopedFd next(ConnectTcp(engine.Ip(), port));
+  ASSERT_GE(next.Get(), 0);
+  EXPECT_EQ(ReadSome(next.Get()).rfind("+OK", 0), 0u);
+}
+
+}  // namespace
+}  // namespace qlm::test
