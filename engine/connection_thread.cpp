@@ -1,6 +1,7 @@
 // Connection and datagram threads, with a small cache of finished ones.
 #include "engine/connection_thread.h"
 
+#include <malloc.h>
 #include <pthread.h>
 
 #include <algorithm>
@@ -88,6 +89,14 @@ class CThreadCache {
       lock.lock();
       if (!self.ready.wait_for(lock, life - settle, has_job)) {
         parked_.erase(std::find(parked_.begin(), parked_.end(), &self));
+        const bool last = parked_.empty();
+        lock.unlock();
+        if (last) {
+          // No connection for the parked life: a burst is over. The memory
+          // its threads freed goes back to the system, not only to the
+          // allocator's free lists.
+          malloc_trim(0);
+        }
         return std::nullopt;
       }
     }
