@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <set>
@@ -26,17 +27,24 @@ const bool kShortLife = [] {
 }();
 
 std::mutex g_mutex;
+std::condition_variable g_released;
+bool g_release = false;  // guarded by g_mutex
 std::vector<pid_t> g_tids;
 std::vector<uint16_t> g_ports;
 std::atomic<int> g_done{0};
-std::atomic<bool> g_release{false};
 
-int RecordJob(ConnectionContextPtr context) {
-  while (!g_release.load()) {
-    ::usleep(1000);
-  }
+void Release(bool release) {
   {
     std::lock_guard lock(g_mutex);
+    g_release = release;
+  }
+  g_released.notify_all();
+}
+
+int RecordJob(ConnectionContextPtr context) {
+  {
+    std::unique_lock lock(g_mutex);
+    g_released.wait(lock, [] { return g_release; });
     g_tids.push_back(gettid());
     g_ports.push_back(context->Address.sin_port);
   }
@@ -71,7 +79,7 @@ void Reset() {
 TEST(ConnectionThreadTest, EachJobGetsItsOwnContextAndAFinishedThreadTakesTheNext) {
   ASSERT_TRUE(kShortLife);
   Reset();
-  g_release = true;
+  Release(true);
   ASSERT_TRUE(StartConnectionThread(RecordJob, ContextFor(1), "TEST"));
   ASSERT_TRUE(qlm::test::WaitUntil([] { return g_done.load() == 1; }));
   // The first thread parks after its job; the next connection finds it.
@@ -86,12 +94,12 @@ TEST(ConnectionThreadTest, EachJobGetsItsOwnContextAndAFinishedThreadTakesTheNex
 TEST(ConnectionThreadTest, ABurstLargerThanTheCacheRunsWholeAndTheThreadsEndAfterTheirLife) {
   const int before = ThreadsOfThisProcess();
   Reset();
-  g_release = false;  // every job holds its thread until all have started
+  Release(false);  // every job holds its thread until all have started
   constexpr int kJobs = 150;
   for (int i = 0; i < kJobs; ++i) {
     ASSERT_TRUE(StartConnectionThread(RecordJob, ContextFor(static_cast<uint16_t>(1000 + i)), "TEST"));
   }
-  g_release = true;
+  Release(true);
   ASSERT_TRUE(qlm::test::WaitUntil([] { return g_done.load() == kJobs; }));
   {
     std::lock_guard lock(g_mutex);
