@@ -52,16 +52,15 @@ class CThreadCache {
  public:
   // Hands the job to a parked thread; false (the job untouched) when none waits.
   bool Hand(Job& job) {
-    Waiting* taker = nullptr;
-    {
-      std::lock_guard lock(mutex_);
-      if (parked_.empty()) {
-        return false;
-      }
-      taker = parked_.back();  // the most recent: its stack is still warm
-      parked_.pop_back();
-      taker->job.emplace(std::move(job));
+    std::lock_guard lock(mutex_);
+    if (parked_.empty()) {
+      return false;
     }
+    Waiting* taker = parked_.back();  // the most recent: its stack is still warm
+    parked_.pop_back();
+    taker->job.emplace(std::move(job));
+    // Under the lock: the taker's condition variable lives on its stack and
+    // is gone as soon as it returns from its wait, which needs this lock.
     taker->ready.notify_one();
     return true;
   }
