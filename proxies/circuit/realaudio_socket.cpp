@@ -13,6 +13,12 @@ ParseStatus RealAudioSocket::ReadFrame(CRealAudioFrameParser* parser) {
   while (status == ParseStatus::kNeedMore) {
     const int wanted = static_cast<int>(parser->Wanted());
     ReceiveExact(buffer, wanted, timeouts_.handshake);
+    if (!dialog_begun_) {
+      // The whole dialog is due within one wait of its first bytes, not
+      // within one wait per read: a trickling player would keep its slot.
+      dialog_begun_ = true;
+      SetReceiveDeadline(timeouts_.handshake);
+    }
     size_t used = 0;
     status = parser->Feed(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(wanted),
                           &used);
@@ -74,6 +80,7 @@ void RealAudioSocket::ProxySetup() {
       Fail(kStatusInvalidOpcode, kStatusTextInvalidOpcode, kTextInvalidOpcode);
     }
     if (opcode == kOpEnd && status == ParseStatus::kDone) {
+      ClearReceiveDeadline();
       return;
     }
     const size_t required = RequiredValueSize(opcode);

@@ -32,7 +32,8 @@ class RealAudioSocket : public net::CBlockingSocket {
   // and throws "RealAudioThreadProc:Bad RealAudio Version".
   void CheckVersion();
   // Reads set-up frames until opcode 0, keeping host, port, opcode 4 and TCP
-  // only. Wrong sizes get status 2, other opcodes status 4; both throw.
+  // only. Wrong sizes get status 2, other opcodes status 4; both throw. The
+  // dialog's deadline ends with it.
   void ProxySetup();
 
   sockaddr_in client_address_{AF_INET, 0, {0}, {0}};
@@ -48,6 +49,7 @@ class RealAudioSocket : public net::CBlockingSocket {
   void Keep(const CRealAudioFrameParser& frame);
 
   RealAudioTimeouts timeouts_;
+  bool dialog_begun_ = false;
 };
 
 }  // namespace qlm::circuit

@@ -64,6 +64,8 @@ bool ProxyUdpSetup(RealAudioSocket& player, CBlockingSocket& server, const RealA
   const net::Timeout timeout = player.Timeouts().handshake;
   char hello[kPnaHelloSize + kPnaVersionSize];
   player.ReceiveExact(hello, kPnaHelloSize, timeout);
+  // The stream opening, like the dialog, is due whole within one wait.
+  player.SetReceiveDeadline(timeout);
   if (std::memcmp(hello, kPnaHello, kPnaHelloSize) != 0) {
     throw CBlockingSocketException(kTextBadHello);
   }
@@ -78,6 +80,7 @@ bool ProxyUdpSetup(RealAudioSocket& player, CBlockingSocket& server, const RealA
     const uint16_t tag = Read16(player, timeout, tag_bytes);
     server.SendAll(Chars(tag_bytes), 2, timeout);
     if (tag == kTagEnd) {
+      player.ClearReceiveDeadline();
       return channels->resend_wanted;
     }
     uint8_t length_bytes[2];

@@ -1,5 +1,5 @@
-// Clients that send their request head, SOCKS handshake, FTP command line
-// or POP3 USER line one byte at a time, each byte well inside the wait for
+// Clients that send their request head, SOCKS handshake, FTP command line,
+// POP3 USER line or RealAudio dialog one byte at a time, each byte well inside the wait for
 // the next: every one is cut off one wait after its first byte, not kept for
 // as long as it keeps trickling. The engine allows a single connection, so
 // a well-formed client served right after shows that the slot came back.
@@ -75,7 +75,8 @@ void Prepare(EngineUnderTest& engine) {
   engine.SetActivity(false, 1);
   engine.SetEnvironment("QUILLMAR_TIMEOUTS",
                         "socks.handshake=1500,http.client_request=1500,ftp.byte=1500,"
-                        "ftp.line=1500,email.receive=1500,email.line=1500");
+                        "ftp.line=1500,email.receive=1500,email.line=1500,"
+                        "realaudio.handshake=1500");
 }
 
 // A client of the one-connection engine once the slot is back. The worker
@@ -193,6 +194,41 @@ TEST(SlowClientE2eTest, Pop3UserLineIsDueOneWaitAfterItsFirstByte) {
   CScopedFd next = Served(engine.Ip(), port, "",
                           [](const std::string& r) { return StartsWith(r, "+OK"); }, &reply);
   EXPECT_GE(next.Get(), 0) << reply;
+}
+
+TEST(SlowClientE2eTest, RealAudioDialogIsDueOneWaitAfterItsFirstBytes) {
+  EngineUnderTest engine("127.0.0.248");
+  const uint16_t port = engine.AddDaemon("RealAudio");
+  Prepare(engine);
+  ASSERT_TRUE(engine.Start());
+  const std::string version("\x00\x02\x01\x01", 4);
+  {
+    // The version frame at once, then a host frame of 255 bytes whose
+    // name arrives a byte at a time.
+    CScopedFd slow(ConnectTcp(engine.Ip(), port));
+    ASSERT_GE(slow.Get(), 0);
+    EXPECT_EQ(ReadSome(slow.Get()), version);
+    ExpectCutAfterBudget(Trickle(slow.Get(), version + std::string("\x01\x00\x02", 3), 'h'));
+  }
+  // A whole dialog naming a closed port of the engine's own address: served,
+  // it ends in "No Connect"; refused, in "Limited by maximum connections".
+  const std::string host = "127.0.0.248";
+  const std::string dialog = version + std::string("\x00", 1) +
+                             static_cast<char>(host.size() + 1) + '\x02' + host +
+                             std::string("\x00\x03\x03\x00\x01\x00\x01\x00", 8);
+  std::string reply;
+  EXPECT_TRUE(WaitUntil([&] {
+    CScopedFd client(ConnectTcp(engine.Ip(), port));
+    reply.clear();
+    if (client.Get() < 0 || !WriteAll(client.Get(), dialog)) {
+      return false;
+    }
+    for (std::string chunk = ReadSome(client.Get()); !chunk.empty();
+         chunk = ReadSome(client.Get())) {
+      reply += chunk;
+    }
+    return reply.find("No Connect") != std::string::npos;
+  })) << reply;
 }
 
 }  // namespace
