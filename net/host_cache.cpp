@@ -103,6 +103,21 @@ struct CHostCache::Impl {
     const std::time_t age = now - entry.fetched;
     return age >= 0 && age <= static_cast<std::time_t>(cache_time.load());
   }
+  // Stores `entry` under `key`, keeping the map within kMaxEntries. The
+  // caller holds the map's mutex.
+  template <typename Map>
+  void Store(Map& map, const typename Map::key_type& key, const HostEntry& entry) {
+    if (map.size() >= kMaxEntries && map.find(key) == map.end()) {
+      const std::time_t now = entry.fetched;
+      std::erase_if(map, [&](const auto& item) { return !Fresh(item.second, now); });
+      if (map.size() >= kMaxEntries) {
+        map.erase(std::min_element(map.begin(), map.end(), [](const auto& a, const auto& b) {
+          return a.second.fetched < b.second.fetched;
+        }));
+      }
+    }
+    map[key] = entry;
+  }
 };
 
 CHostCache& CHostCache::Instance() {
@@ -134,7 +149,7 @@ HostEntry CHostCache::Lookup(const char* name) {
   }
   resolved->fetched = impl_->Now();
   std::lock_guard<std::mutex> lock(impl_->forward_mutex);
-  impl_->forward[key] = *resolved;
+  impl_->Store(impl_->forward, key, *resolved);
   return *resolved;
 }
 
@@ -159,7 +174,7 @@ std::string CHostCache::ReverseLookup(in_addr address) {
   }
   entry.fetched = impl_->Now();
   std::lock_guard<std::mutex> lock(impl_->reverse_mutex);
-  impl_->reverse[key] = entry;
+  impl_->Store(impl_->reverse, key, entry);
   return entry.name;
 }
 

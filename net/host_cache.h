@@ -44,6 +44,9 @@ class IResolver {
 class CHostCache {
  public:
   static constexpr unsigned kDefaultCacheTime = 10800;  // seconds (3 hours)
+  // Each map's bound: the names asked for come from the network, so a full
+  // map first drops what is stale, then its oldest entry.
+  static constexpr size_t kMaxEntries = 4096;
 
   // The engine's instance.
   static CHostCache& Instance();

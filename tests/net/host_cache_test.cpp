@@ -24,6 +24,12 @@ class CountingResolver : public IResolver {
   std::optional<HostEntry> ByName(const std::string& name) override {
     ++by_name;
     auto found = names.find(name);
+    if (found == names.end() && any_name) {
+      HostEntry entry;
+      entry.name = name;
+      entry.addresses.push_back(Ip("127.0.0.9"));
+      return entry;
+    }
     if (found == names.end()) {
       return std::nullopt;
     }
@@ -46,6 +52,7 @@ class CountingResolver : public IResolver {
 
   std::map<std::string, std::string> names;
   std::map<uint32_t, std::string> reverse;
+  bool any_name = false;  // every name resolves to 127.0.0.9
   std::atomic<int> by_name{0};
   std::atomic<int> by_address{0};
 };
@@ -130,6 +137,44 @@ TEST_F(HostCacheTest, ClearForgetsEverything) {
   cache_.ReverseLookup(Ip("127.0.0.7"));
   EXPECT_EQ(resolver_->by_name, 2);
   EXPECT_EQ(resolver_->by_address, 2);
+}
+
+// Names come from clients, so the maps are bounded: a full map drops stale
+// entries first, else its oldest, and never a fresh recent one.
+TEST_F(HostCacheTest, AFullForwardMapDropsItsOldestEntry) {
+  resolver_->any_name = true;
+  for (size_t i = 0; i < CHostCache::kMaxEntries; ++i) {
+    cache_.Lookup(("n" + std::to_string(i) + ".test").c_str());
+    ++now_;
+  }
+  cache_.Lookup("one-more.test");
+  const int resolved = resolver_->by_name;
+  cache_.Lookup("n1.test");
+  cache_.Lookup("one-more.test");
+  EXPECT_EQ(resolver_->by_name, resolved) << "recent entries were dropped";
+  cache_.Lookup("n0.test");
+  EXPECT_EQ(resolver_->by_name, resolved + 1) << "the oldest entry was kept";
+}
+
+TEST_F(HostCacheTest, AFullReverseMapMakesRoomFromItsStaleEntries) {
+  cache_.SetCacheTime(100);
+  constexpr uint32_t kHalf = CHostCache::kMaxEntries / 2;
+  for (uint32_t i = 0; i < CHostCache::kMaxEntries; ++i) {
+    if (i == kHalf) {
+      now_ += 101;  // the first half goes stale
+    }
+    cache_.ReverseLookup(in_addr{htonl(0x0a000000u + i)});
+  }
+  // Room for as many new clients as there were stale entries, and every
+  // fresh entry still answered without the resolver.
+  for (uint32_t i = 0; i < kHalf; ++i) {
+    cache_.ReverseLookup(in_addr{htonl(0x0b000000u + i)});
+  }
+  const int resolved = resolver_->by_address;
+  for (uint32_t i = kHalf; i < CHostCache::kMaxEntries; ++i) {
+    cache_.ReverseLookup(in_addr{htonl(0x0a000000u + i)});
+  }
+  EXPECT_EQ(resolver_->by_address, resolved);
 }
 
 // The socket class's calls go through the engine's instance.
