@@ -25,14 +25,15 @@ CProtocolHarness::~CProtocolHarness() {
   ::close(listener_);
 }
 
-int CProtocolHarness::Connect() {
+int CProtocolHarness::Connect() { return Connect(entry_.make_client()); }
+
+int CProtocolHarness::Connect(std::unique_ptr<net::CBlockingSocket> client) {
   const int fd = ConnectTcp("127.0.0.1", port_);
   if (fd < 0) {
     return -1;
   }
   const int accepted = ::accept(listener_, nullptr, nullptr);
   auto context = std::make_unique<engine::ConnectionContext>();
-  std::unique_ptr<net::CBlockingSocket> client = entry_.make_client();
   client->Attach(accepted);
   context->Client = std::move(client);
   context->Daemon = &daemon_;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -26,6 +27,9 @@ class CProtocolHarness {
   // A client connection; its server side runs the entry's thread procedure.
   // The caller closes the descriptor; -1 when the connection failed.
   int Connect();
+  // The same with a client object of the caller's making (a protocol's
+  // socket with shorter time-outs, say).
+  int Connect(std::unique_ptr<net::CBlockingSocket> client);
   // Whether every thread started so far has ended.
   bool AllEnded() const { return ended_.load() == started_.load(); }
 

@@ -7,14 +7,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
 #include <memory>
 
 #include "engine/connection_limit.h"
 #include "engine/log_file.h"
 #include "net/shutdown_socket.h"
 #include "proxies/circuit/realaudio_socket.h"
-#include "proxies/circuit/realaudio_thread.h"
+#include "proxies/circuit/realaudio_protocol.h"
 #include "tests/support/loopback.h"
 #include "tests/support/wait_until.h"
 
@@ -144,38 +143,19 @@ RealAudioTimeouts ShortTimeouts() {
 }
 
 CRealAudioHarness::CRealAudioHarness() {
-  char pattern[] = "/tmp/qlm-realaudio-XXXXXX";
-  dir_ = mkdtemp(pattern);
   net::CShutdownSocket::Instance().ResetForTest();
   engine::CConnectionLimit::Instance().Reset(engine::CConnectionLimit::kDefaultMaxConnections);
-  engine::OpenLog(dir_ + "/realaudio.log");
-  listener_ = qlm::test::ListenTcp("127.0.0.1", &port_);
+  engine::OpenLog(dir_.Path() + "/realaudio.log");
+  harness_.emplace(RealAudioProtocol());
 }
 
 CRealAudioHarness::~CRealAudioHarness() {
-  qlm::test::WaitUntil([this] { return AllEnded(); });
-  for (std::thread& t : threads_) {
-    t.join();
-  }
+  harness_.reset();  // waits for every session to end
   engine::CloseLog();
-  ::close(listener_);
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
 }
 
 int CRealAudioHarness::Connect(const RealAudioTimeouts& timeouts) {
-  const int fd = qlm::test::ConnectTcp("127.0.0.1", port_);
-  const int accepted = ::accept(listener_, nullptr, nullptr);
-  auto context = std::make_unique<engine::ConnectionContext>();
-  auto client = std::make_unique<RealAudioSocket>(timeouts);
-  client->Attach(accepted);
-  context->Client = std::move(client);
-  ++started_;
-  threads_.emplace_back([this, c = std::move(context)]() mutable {
-    RealAudioThreadProc(std::move(c));
-    ++ended_;
-  });
-  return fd;
+  return harness_->Connect(std::make_unique<RealAudioSocket>(timeouts));
 }
 
 }  // namespace qlm::circuit::test

@@ -4,14 +4,14 @@
 // RealAudioThreadProc and short time-outs. Every wait is bounded.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "proxies/circuit/realaudio_config.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/protocol_harness.h"
+#include "tests/support/temp_dir.h"
 
 namespace qlm::circuit::test {
 
@@ -54,17 +54,13 @@ class CRealAudioHarness {
 
   // A player connection whose proxy side runs RealAudioThreadProc.
   int Connect(const RealAudioTimeouts& timeouts = ShortTimeouts());
-  bool AllEnded() const { return ended_.load() == started_.load(); }
+  bool AllEnded() const { return harness_->AllEnded(); }
   qlm::test::CLogCapture& Log() { return log_; }
 
  private:
-  std::string dir_;
-  int listener_ = -1;
-  uint16_t port_ = 0;
-  std::vector<std::thread> threads_;
-  std::atomic<int> started_{0};
-  std::atomic<int> ended_{0};
+  qlm::test::CTempDir dir_;
   qlm::test::CLogCapture log_;
+  std::optional<qlm::test::CProtocolHarness> harness_;
 };
 
 }  // namespace qlm::circuit::test
