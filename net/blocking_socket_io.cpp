@@ -133,11 +133,16 @@ Timeout CBlockingSocket::WithinReceiveDeadline(Timeout timeout) const {
   return timeout.count() < 0 ? left : std::min(timeout, left);
 }
 
-int CBlockingSocket::Receive(char* buffer, int size, Timeout timeout) {
+// Waits for input within `timeout`, then reads once without waiting with
+// `read_now`, until a read moves bytes. 0 at the end of the stream or on a
+// shut-down socket; -1 for the read error `stop_on`; throws on silence and
+// on any other read error.
+template <class Wait, class ReadNow>
+static int ReceiveOnce(Timeout timeout, Wait wait, ReadNow read_now, int stop_on) {
   const Clock::time_point start = Clock::now();
   for (;;) {
     int error = 0;
-    switch (WaitSelf(POLLIN, WithinReceiveDeadline(Remaining(timeout, start)), &error)) {
+    switch (wait(Remaining(timeout, start), &error)) {
       case CWaitSet::Result::kTimedOut:
         throw CBlockingSocketException(kReceiveTimeout, 0, kOtherTimeout);
       case CWaitSet::Result::kError:
@@ -146,15 +151,26 @@ int CBlockingSocket::Receive(char* buffer, int size, Timeout timeout) {
       case CWaitSet::Result::kReady:
         break;
     }
-    ssize_t got = recv(handle_, buffer, static_cast<size_t>(std::max(size, 0)), MSG_DONTWAIT);
+    const ssize_t got = read_now();
     if (got >= 0) {
       return static_cast<int>(got);
     }
     const int err = WSAGetLastError();
+    if (err == stop_on) {
+      return -1;
+    }
     if (err != WSAEWOULDBLOCK && err != WSAEINTR) {
       throw CBlockingSocketException(kReceiveError, err);
     }
   }
+}
+
+int CBlockingSocket::Receive(char* buffer, int size, Timeout timeout) {
+  return ReceiveOnce(
+      timeout,
+      [this](Timeout t, int* e) { return WaitSelf(POLLIN, WithinReceiveDeadline(t), e); },
+      [&] { return recv(handle_, buffer, static_cast<size_t>(std::max(size, 0)), MSG_DONTWAIT); },
+      0);
 }
 
 int CBlockingSocket::ReceiveExact(char* buffer, int size, Timeout timeout) {
@@ -273,30 +289,11 @@ int CBlockingSocket::ReceiveIntoPipe(CRelayPipe& pipe, size_t max, int* error) {
 }
 
 int CBlockingSocket::ReceiveIntoPipe(CRelayPipe& pipe, size_t max, Timeout timeout) {
-  const Clock::time_point start = Clock::now();
-  for (;;) {
-    int error = 0;
-    switch (WaitSelf(POLLIN, Remaining(timeout, start), &error)) {
-      case CWaitSet::Result::kTimedOut:
-        throw CBlockingSocketException(kReceiveTimeout, 0, kOtherTimeout);
-      case CWaitSet::Result::kError:
-      case CWaitSet::Result::kShutdown:
-        return 0;
-      case CWaitSet::Result::kReady:
-        break;
-    }
-    const ssize_t got = pipe.FillFrom(handle_, max);
-    if (got >= 0) {
-      return static_cast<int>(got);
-    }
-    const int err = WSAGetLastError();
-    if (err == WSAEINVAL) {
-      return -1;
-    }
-    if (err != WSAEWOULDBLOCK && err != WSAEINTR) {
-      throw CBlockingSocketException(kReceiveError, err);
-    }
-  }
+  // EINVAL: this socket cannot splice; the caller copies instead.
+  return ReceiveOnce(
+      timeout,
+      [this](Timeout t, int* e) { return WaitSelf(POLLIN, WithinReceiveDeadline(t), e); },
+      [&] { return pipe.FillFrom(handle_, max); }, WSAEINVAL);
 }
 
 void CBlockingSocket::SendAllFromPipe(CRelayPipe& pipe, Timeout timeout) {
