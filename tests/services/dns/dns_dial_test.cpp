@@ -42,7 +42,7 @@ class DnsDialTest : public ::testing::Test {
 
 TEST_F(DnsDialTest, LookupWithTheLineDownDialsAndLogsDial) {
   CDnsHarness h("127.53.20.1", "127.53.20.2",
-                engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600});
+                engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600, .Servers = {}});
   Configure(false);
   h.Send(Query(1, "far.office"));
   EXPECT_FALSE(h.Receive().empty());  // served although the line stayed down
@@ -55,7 +55,7 @@ TEST_F(DnsDialTest, LookupWithTheLineDownDialsAndLogsDial) {
 
 TEST_F(DnsDialTest, NoDnsAutoConnectNeverDials) {
   CDnsHarness h("127.53.21.1", "127.53.21.2",
-                engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600});
+                engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600, .Servers = {}});
   Configure(true);
   h.Send(Query(1, "far.office"));
   EXPECT_FALSE(h.Receive().empty());

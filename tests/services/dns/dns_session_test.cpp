@@ -18,7 +18,9 @@ namespace {
 
 using qlm::test::WaitUntil;
 
-engine::DnsSettings Local() { return engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600}; }
+engine::DnsSettings Local() {
+  return engine::DnsSettings{.Broadcast = 0, .Forward = 0, .TTL = 600, .Servers = {}};
+}
 
 engine::DnsSettings Relay(std::vector<std::string> servers, bool broadcast = false) {
   return engine::DnsSettings{.Broadcast = broadcast ? 1u : 0u, .Forward = 1, .TTL = 600,
