@@ -31,6 +31,15 @@ constexpr size_t kConnectionStackSize = 0;
 constexpr size_t kConnectionStackSize = 256 * 1024;
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's allocator keeps freed memory in its quarantine and free
+// lists; this hands it back, as malloc_trim does for the C library's.
+extern "C" void __sanitizer_purge_allocator();
+void GiveBackFreedMemory() { __sanitizer_purge_allocator(); }
+#else
+void GiveBackFreedMemory() { malloc_trim(0); }
+#endif
+
 // Finished threads wait this long for the next connection before they end,
 // at most this many at a time. Creating and ending a thread (the kernel task,
 // its stack mapping, the address-space flush on exit) was most of the cost of
@@ -94,7 +103,7 @@ class CThreadCache {
           // No connection for the parked life: a burst is over. The memory
           // its threads freed goes back to the system, not only to the
           // allocator's free lists.
-          malloc_trim(0);
+          GiveBackFreedMemory();
         }
         return std::nullopt;
       }
