@@ -12,8 +12,6 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -33,6 +31,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_servers.h"
 #include "tests/support/loopback.h"
+#include "tests/support/notify_socket.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -319,46 +318,6 @@ std::string SetprivCapabilities(const std::string& list) {
   }
   return result;
 }
-
-// What systemd listens on for the engine's readiness.
-class CNotifySocket {
- public:
-  explicit CNotifySocket(const std::string& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    bound_ = fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-             ::chmod(path.c_str(), 0666) == 0;  // the engine's account sends to it
-  }
-  ~CNotifySocket() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  CNotifySocket(const CNotifySocket&) = delete;
-  CNotifySocket& operator=(const CNotifySocket&) = delete;
-  bool Bound() const { return bound_; }
-  // Waits for a notification holding `text`, within `deadline`.
-  bool WaitFor(const std::string& text, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (std::chrono::steady_clock::now() < end) {
-      pollfd wait{fd_, POLLIN, 0};
-      if (::poll(&wait, 1, 100) == 1) {
-        char data[512];
-        const ssize_t got = ::recv(fd_, data, sizeof data, 0);
-        if (got > 0 && std::string(data, static_cast<size_t>(got)).find(text) != std::string::npos) {
-          return true;
-        }
-      }
-    }
-    return false;
-  }
-
- private:
-  int fd_ = -1;
-  bool bound_ = false;
-};
 
 TEST(PackageE2eTest, EngineStartedAsTheUnitServesSocksAndHttpAndRefusesASecond) {
   CThrowawayRoot root;

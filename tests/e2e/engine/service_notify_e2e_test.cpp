@@ -4,64 +4,23 @@
 // listeners are open, and STOPPING=1 when SIGTERM stops it.
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <string>
 
 #include "tests/e2e/support/engine_under_test.h"
+#include "tests/support/notify_socket.h"
 
 namespace qlm::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-// What systemd listens on: one datagram per notification.
-class CNotifySocket {
- public:
-  explicit CNotifySocket(const std::string& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    bound_ = fd_ >= 0 &&
-             ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  }
-  ~CNotifySocket() {
-    if (fd_ >= 0) {
-      ::close(fd_);
-    }
-  }
-  CNotifySocket(const CNotifySocket&) = delete;
-  CNotifySocket& operator=(const CNotifySocket&) = delete;
-
-  bool Bound() const { return bound_; }
-  // The next notification, or nullopt when none came within `deadline`.
-  std::optional<std::string> Receive(std::chrono::milliseconds deadline) {
-    pollfd wait{fd_, POLLIN, 0};
-    if (::poll(&wait, 1, static_cast<int>(deadline.count())) != 1) {
-      return std::nullopt;
-    }
-    char text[512];
-    const ssize_t got = ::recv(fd_, text, sizeof text, 0);
-    if (got < 0) {
-      return std::nullopt;
-    }
-    return std::string(text, static_cast<size_t>(got));
-  }
-
- private:
-  int fd_ = -1;
-  bool bound_ = false;
-};
 
 TEST(EngineServiceNotifyE2eTest, ReadyOnceListenersAreOpenAndStoppingAtStop) {
   EngineUnderTest engine("127.0.0.48");

@@ -162,38 +162,34 @@ TEST(SlowClientE2eTest, SocksHandshakeIsDueOneWaitAfterItsFirstByte) {
   EXPECT_GE(next.Get(), 0) << reply;
 }
 
-TEST(SlowClientE2eTest, FtpCommandLineIsDueOneWaitAfterItsFirstByte) {
-  EngineUnderTest engine("127.0.0.243");
-  const uint16_t port = engine.AddDaemon("FTP");
+// A daemon that greets first: after its `greeting`, `lead` and then one
+// byte at a time is cut off; a client greeted afterwards shows the slot free.
+void ExpectTrickledLineCut(EngineUnderTest& engine, uint16_t port, const std::string& greeting,
+                           const std::string& lead) {
   Prepare(engine);
   ASSERT_TRUE(engine.Start());
   {
     CScopedFd slow(ConnectTcp(engine.Ip(), port));
     ASSERT_GE(slow.Get(), 0);
-    EXPECT_EQ(ReadSome(slow.Get()).rfind("220", 0), 0u);
-    ExpectCutAfterBudget(Trickle(slow.Get(), "USER anonymous@", 'h'));
+    EXPECT_EQ(ReadSome(slow.Get()).rfind(greeting, 0), 0u);
+    ExpectCutAfterBudget(Trickle(slow.Get(), lead, 'h'));
   }
   std::string reply;
   CScopedFd next = Served(engine.Ip(), port, "",
-                          [](const std::string& r) { return StartsWith(r, "220"); }, &reply);
+                          [&](const std::string& r) { return StartsWith(r, greeting); }, &reply);
   EXPECT_GE(next.Get(), 0) << reply;
+}
+
+TEST(SlowClientE2eTest, FtpCommandLineIsDueOneWaitAfterItsFirstByte) {
+  EngineUnderTest engine("127.0.0.243");
+  const uint16_t port = engine.AddDaemon("FTP");
+  ExpectTrickledLineCut(engine, port, "220", "USER anonymous@");
 }
 
 TEST(SlowClientE2eTest, Pop3UserLineIsDueOneWaitAfterItsFirstByte) {
   EngineUnderTest engine("127.0.0.244");
   const uint16_t port = engine.AddDaemon("Email", true, false, "\"Pop3Delimiter\"=\"#\"");
-  Prepare(engine);
-  ASSERT_TRUE(engine.Start());
-  {
-    CScopedFd slow(ConnectTcp(engine.Ip(), port));
-    ASSERT_GE(slow.Get(), 0);
-    EXPECT_EQ(ReadSome(slow.Get()).rfind("+OK", 0), 0u);
-    ExpectCutAfterBudget(Trickle(slow.Get(), "USER alice#", 'h'));
-  }
-  std::string reply;
-  CScopedFd next = Served(engine.Ip(), port, "",
-                          [](const std::string& r) { return StartsWith(r, "+OK"); }, &reply);
-  EXPECT_GE(next.Get(), 0) << reply;
+  ExpectTrickledLineCut(engine, port, "+OK", "USER alice#");
 }
 
 TEST(SlowClientE2eTest, RealAudioDialogIsDueOneWaitAfterItsFirstBytes) {
